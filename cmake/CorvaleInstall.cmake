@@ -1,0 +1,40 @@
+# cmake --install puts the engine, the platform libraries, their headers and a
+# package config in the prefix, so that another project can do
+#   find_package(Corvale CONFIG REQUIRED)
+#   target_link_libraries(app PRIVATE Corvale::engine Corvale::platform_sim)
+include(CMakePackageConfigHelpers)
+
+set(CORVALE_INSTALL_TARGETS corvale_engine corvale_platform_api)
+if(NOT WIN32)
+  list(APPEND CORVALE_INSTALL_TARGETS corvale_platform_sim)
+  if(TARGET corvale_platform_bluez)
+    list(APPEND CORVALE_INSTALL_TARGETS corvale_platform_bluez)
+  endif()
+  if(TARGET corvale_platform_nostack)
+    list(APPEND CORVALE_INSTALL_TARGETS corvale_platform_nostack)
+  endif()
+endif()
+
+install(TARGETS ${CORVALE_INSTALL_TARGETS} EXPORT CorvaleTargets
+        ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(DIRECTORY engine/include/corvale platform/include/corvale
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(NOT WIN32)
+  install(DIRECTORY platform/compat/include/corvale DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/platform/sim/include/corvale)
+    install(DIRECTORY platform/sim/include/corvale DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  endif()
+endif()
+
+install(EXPORT CorvaleTargets NAMESPACE Corvale::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvale)
+configure_package_config_file(cmake/CorvaleConfig.cmake.in
+  ${CMAKE_CURRENT_BINARY_DIR}/CorvaleConfig.cmake
+  INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvale)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/CorvaleConfigVersion.cmake
+  COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/CorvaleConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/CorvaleConfigVersion.cmake
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvale)

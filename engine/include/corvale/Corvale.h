@@ -1,0 +1,10 @@
+// Everything public of the Corvale engine and baselib.
+#pragma once
+
+#include <corvale/BTAddress.h>
+#include <corvale/BTClassOfDevice.h>
+#include <corvale/BTDevice.h>
+#include <corvale/BTNetwork.h>
+#include <corvale/BTService.h>
+#include <corvale/BTUUID.h>
+#include <corvale/baselib.h>

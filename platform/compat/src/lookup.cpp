@@ -1,0 +1,2 @@
+// Filled in by the lookup implementation.
+#include "internal.h"

@@ -1,0 +1,2 @@
+// Filled in by the radio implementation.
+#include "internal.h"

@@ -1,0 +1,2 @@
+// Filled in by the sdp implementation.
+#include "internal.h"
