@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages a build needs. Idempotent; safe to rerun.
+#   tools/setup.sh demo    what building and starting the program needs
+#   tools/setup.sh test    what building and running every test needs
+set -euo pipefail
+what=${1:-test}
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core)
+if [ "$what" = test ]; then
+  packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
+             libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang)
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
