@@ -1,2 +1,340 @@
-// Filled in by the sdp implementation.
-#include "internal.h"
+// BluetoothSdpGetElementData, BluetoothSdpGetAttributeValue and
+// BluetoothSdpGetContainerElementData over raw SDP record bytes, with the
+// results and codes Windows gives.
+
+#include "sdp_decode.h"
+
+#include <cstring>
+
+namespace Corvale::Compat::Sdp {
+
+namespace {
+
+std::uint64_t bigEndian(const std::uint8_t* p, std::size_t n) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+// Type descriptors of the Core Specification.
+enum : std::uint8_t {
+    kNil = 0,
+    kUint = 1,
+    kInt = 2,
+    kUuid = 3,
+    kString = 4,
+    kBool = 5,
+    kSequence = 6,
+    kAlternative = 7,
+    kUrl = 8,
+};
+
+// Which size descriptors each type may carry, as a bit mask over 0..7.
+std::uint8_t allowedSizes(std::uint8_t type) {
+    switch (type) {
+        case kNil:
+        case kBool:
+            return 0x01;  // index 0 only (nil: no data; bool: one byte)
+        case kUint:
+        case kInt:
+            return 0x1F;  // 1, 2, 4, 8 or 16 bytes
+        case kUuid:
+            return 0x16;  // 2, 4 or 16 bytes
+        case kString:
+        case kSequence:
+        case kAlternative:
+        case kUrl:
+            return 0xE0;  // an 8-, 16- or 32-bit length follows
+        default:
+            return 0;  // reserved
+    }
+}
+
+}  // namespace
+
+bool readHeader(const std::uint8_t* bytes, std::size_t available, Header& header) {
+    if (bytes == nullptr || available < 1) return false;
+    const std::uint8_t type = bytes[0] >> 3;
+    const std::uint8_t sizeIndex = bytes[0] & 0x07;
+    if ((allowedSizes(type) >> sizeIndex & 1) == 0) return false;
+
+    std::size_t headerSize = 1;
+    std::uint64_t dataSize = 0;
+    if (sizeIndex >= 5) {
+        const std::size_t prefix = std::size_t{1} << (sizeIndex - 5);  // 1, 2 or 4 bytes
+        if (available < 1 + prefix) return false;
+        dataSize = bigEndian(bytes + 1, prefix);
+        headerSize += prefix;
+    } else if (type != kNil) {
+        dataSize = std::uint64_t{1} << sizeIndex;
+    }
+    // Both terms are below 2^33, so the sum cannot wrap.
+    if (headerSize + dataSize > available) return false;
+
+    header.type = type;
+    header.sizeIndex = sizeIndex;
+    header.headerSize = headerSize;
+    header.dataSize = dataSize;
+    return true;
+}
+
+bool validate(const std::uint8_t* bytes, std::size_t available, unsigned depth, std::size_t& size) {
+    Header h;
+    if (!readHeader(bytes, available, h)) return false;
+    if (isContainer(h.type)) {
+        if (depth > kMaxDepth) return false;
+        // The children must exactly fill the container.
+        const std::size_t end = static_cast<std::size_t>(h.totalSize());
+        std::size_t at = h.headerSize;
+        while (at < end) {
+            std::size_t child = 0;
+            if (!validate(bytes + at, end - at, depth + 1, child)) return false;
+            at += child;
+        }
+    }
+    size = static_cast<std::size_t>(h.totalSize());
+    return true;
+}
+
+bool decode(const std::uint8_t* bytes, std::size_t available, unsigned depth, SDP_ELEMENT_DATA& out,
+            std::size_t& size) {
+    Header h;
+    if (!readHeader(bytes, available, h)) return false;
+    if (isContainer(h.type)) {
+        if (!validate(bytes, available, depth, size)) return false;
+    } else {
+        size = static_cast<std::size_t>(h.totalSize());
+    }
+
+    SDP_ELEMENT_DATA e;
+    std::memset(&e, 0, sizeof e);
+    e.specificType = SDP_ST_NONE;
+    const std::uint8_t* data = bytes + h.headerSize;
+    const auto n = static_cast<std::size_t>(h.dataSize);
+    // The API hands out non-const pointers into the caller's own buffer.
+    auto* mutableData = const_cast<LPBYTE>(data);
+
+    switch (h.type) {
+        case kNil:
+            e.type = SDP_TYPE_NIL;
+            break;
+        case kUint:
+        case kInt: {
+            const bool isUint = h.type == kUint;
+            e.type = isUint ? SDP_TYPE_UINT : SDP_TYPE_INT;
+            // The size index sits in the second nibble of the specific type.
+            e.specificType =
+                static_cast<SDP_SPECIFICTYPE>((isUint ? 0x10 : 0x20) | (h.sizeIndex << 8));
+            if (n == 16) {
+                const std::uint64_t high = bigEndian(data, 8);
+                const std::uint64_t low = bigEndian(data + 8, 8);
+                if (isUint) {
+                    e.data.uint128.HighPart = high;
+                    e.data.uint128.LowPart = low;
+                } else {
+                    e.data.int128.HighPart = static_cast<LONGLONG>(high);
+                    e.data.int128.LowPart = low;
+                }
+                break;
+            }
+            const std::uint64_t v = bigEndian(data, n);
+            switch (n) {
+                case 1:
+                    if (isUint)
+                        e.data.uint8 = static_cast<UCHAR>(v);
+                    else
+                        e.data.int8 = static_cast<CHAR>(static_cast<std::int8_t>(v));
+                    break;
+                case 2:
+                    if (isUint)
+                        e.data.uint16 = static_cast<USHORT>(v);
+                    else
+                        e.data.int16 = static_cast<SHORT>(v);
+                    break;
+                case 4:
+                    if (isUint)
+                        e.data.uint32 = static_cast<ULONG>(v);
+                    else
+                        e.data.int32 = static_cast<LONG>(v);
+                    break;
+                default:
+                    if (isUint)
+                        e.data.uint64 = v;
+                    else
+                        e.data.int64 = static_cast<LONGLONG>(v);
+                    break;
+            }
+            break;
+        }
+        case kUuid:
+            e.type = SDP_TYPE_UUID;
+            if (n == 2) {
+                e.specificType = SDP_ST_UUID16;
+                e.data.uuid16 = static_cast<USHORT>(bigEndian(data, 2));
+            } else if (n == 4) {
+                e.specificType = SDP_ST_UUID32;
+                e.data.uuid32 = static_cast<ULONG>(bigEndian(data, 4));
+            } else {
+                // The wire carries the UUID in text order; GUID keeps its first
+                // three fields as numbers and the last eight bytes as they are.
+                e.specificType = SDP_ST_UUID128;
+                e.data.uuid128.Data1 = static_cast<ULONG>(bigEndian(data, 4));
+                e.data.uuid128.Data2 = static_cast<USHORT>(bigEndian(data + 4, 2));
+                e.data.uuid128.Data3 = static_cast<USHORT>(bigEndian(data + 6, 2));
+                std::memcpy(e.data.uuid128.Data4, data + 8, 8);
+            }
+            break;
+        case kString:
+            e.type = SDP_TYPE_STRING;
+            e.data.string.value = mutableData;
+            e.data.string.length = static_cast<ULONG>(n);
+            break;
+        case kUrl:
+            e.type = SDP_TYPE_URL;
+            e.data.url.value = mutableData;
+            e.data.url.length = static_cast<ULONG>(n);
+            break;
+        case kBool:
+            e.type = SDP_TYPE_BOOLEAN;
+            e.data.booleanVal = data[0];
+            break;
+        case kSequence:
+        case kAlternative:
+            // The whole element, header included, ready for the container walk.
+            e.type = h.type == kSequence ? SDP_TYPE_SEQUENCE : SDP_TYPE_ALTERNATIVE;
+            e.data.sequence.value = const_cast<LPBYTE>(bytes);
+            e.data.sequence.length = static_cast<ULONG>(size);
+            break;
+        default:
+            return false;  // readHeader lets no other type through
+    }
+    out = e;
+    return true;
+}
+
+namespace {
+
+// The container cursor is the offset of the next child, plus one so that it
+// is never null. Where a handle has room, the upper bits carry a check value
+// tied to the container's address, length and the offset, so a cursor from
+// another container, a stale one or plain garbage is refused; the offset is
+// bounds-checked in any case, so a bad cursor can never cause a wild read.
+constexpr unsigned kCheckShift = 33;
+
+std::uint64_t mix(std::uint64_t x) {
+    x ^= x >> 30;
+    x *= 0xBF58476D1CE4E5B9ull;
+    x ^= x >> 27;
+    x *= 0x94D049BB133111EBull;
+    x ^= x >> 31;
+    return x;
+}
+
+std::uint64_t check(const void* container, ULONG length, std::uint64_t offset) {
+    const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(container));
+    return mix(address ^ mix(offset ^ (std::uint64_t{length} << 32))) >> kCheckShift;
+}
+
+HBLUETOOTH_CONTAINER_ELEMENT makeCursor(const void* container, ULONG length, std::size_t offset) {
+    std::uint64_t value = std::uint64_t{offset} + 1;
+    if constexpr (sizeof(std::uintptr_t) >= 8)
+        value |= check(container, length, offset) << kCheckShift;
+    return reinterpret_cast<HBLUETOOTH_CONTAINER_ELEMENT>(static_cast<std::uintptr_t>(value));
+}
+
+bool readCursor(HBLUETOOTH_CONTAINER_ELEMENT cursor, const void* container, ULONG length,
+                std::size_t& offset) {
+    const auto value = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(cursor));
+    std::uint64_t plusOne = value;
+    if constexpr (sizeof(std::uintptr_t) >= 8)
+        plusOne = value & ((std::uint64_t{1} << kCheckShift) - 1);
+    if (plusOne == 0 || plusOne - 1 > length) return false;
+    if constexpr (sizeof(std::uintptr_t) >= 8) {
+        if (value >> kCheckShift != check(container, length, plusOne - 1)) return false;
+    }
+    offset = static_cast<std::size_t>(plusOne - 1);
+    return true;
+}
+
+}  // namespace
+
+}  // namespace Corvale::Compat::Sdp
+
+using namespace Corvale::Compat;
+
+extern "C" DWORD BluetoothSdpGetElementData(LPBYTE pSdpStream, ULONG cbSdpStreamLength,
+                                            PSDP_ELEMENT_DATA pData) {
+    if (pSdpStream == nullptr || pData == nullptr || cbSdpStreamLength == 0)
+        return ERROR_INVALID_PARAMETER;
+    std::size_t size = 0;
+    if (!Sdp::decode(pSdpStream, cbSdpStreamLength, 1, *pData, size))
+        return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
+}
+
+extern "C" DWORD BluetoothSdpGetAttributeValue(LPBYTE pRecordStream, ULONG cbRecordLength,
+                                               USHORT usAttributeId,
+                                               PSDP_ELEMENT_DATA pAttributeData) {
+    if (pRecordStream == nullptr || pAttributeData == nullptr || cbRecordLength == 0)
+        return ERROR_INVALID_PARAMETER;
+
+    // A record is exactly one sequence of (attribute ID, value) pairs. The whole
+    // record is checked before anything is answered, so a damaged record is
+    // refused whatever attribute is asked for.
+    Sdp::Header record;
+    if (!Sdp::readHeader(pRecordStream, cbRecordLength, record) || record.type != 6 ||
+        record.totalSize() != cbRecordLength)
+        return ERROR_INVALID_PARAMETER;
+
+    const std::size_t end = cbRecordLength;
+    std::size_t at = record.headerSize;
+    std::size_t found = 0;  // offset of the first matching value, 0 while none
+    while (at < end) {
+        // The attribute ID: an unsigned 16-bit integer (descriptor 0x09).
+        if (end - at < 3 || pRecordStream[at] != 0x09) return ERROR_INVALID_PARAMETER;
+        const auto id = static_cast<USHORT>((pRecordStream[at + 1] << 8) | pRecordStream[at + 2]);
+        at += 3;
+        std::size_t valueSize = 0;
+        if (!Sdp::validate(pRecordStream + at, end - at, 2, valueSize))
+            return ERROR_INVALID_PARAMETER;
+        if (id == usAttributeId && found == 0) found = at;
+        at += valueSize;
+    }
+    if (found == 0) return ERROR_FILE_NOT_FOUND;
+
+    std::size_t size = 0;
+    if (!Sdp::decode(pRecordStream + found, end - found, 2, *pAttributeData, size))
+        return ERROR_INVALID_PARAMETER;  // cannot happen: validated above
+    return ERROR_SUCCESS;
+}
+
+extern "C" DWORD BluetoothSdpGetContainerElementData(LPBYTE pContainerStream,
+                                                     ULONG cbContainerLength,
+                                                     HBLUETOOTH_CONTAINER_ELEMENT* pElement,
+                                                     PSDP_ELEMENT_DATA pData) {
+    if (pContainerStream == nullptr || pElement == nullptr || pData == nullptr ||
+        cbContainerLength == 0)
+        return ERROR_INVALID_PARAMETER;
+
+    // The stream is one whole sequence or alternative, header included, exactly
+    // as SDP_ELEMENT_DATA delivers it. Only its header is checked here; each
+    // child is checked in full when it is handed out, so a walk over a damaged
+    // container delivers the good children before the damage and then fails.
+    Sdp::Header container;
+    if (!Sdp::readHeader(pContainerStream, cbContainerLength, container) ||
+        !Sdp::isContainer(container.type) || container.totalSize() != cbContainerLength)
+        return ERROR_INVALID_PARAMETER;
+
+    std::size_t offset = container.headerSize;
+    if (*pElement != nullptr &&
+        (!Sdp::readCursor(*pElement, pContainerStream, cbContainerLength, offset) ||
+         offset < container.headerSize))
+        return ERROR_INVALID_PARAMETER;
+    if (offset == cbContainerLength) return ERROR_NO_MORE_ITEMS;
+
+    std::size_t size = 0;
+    if (!Sdp::decode(pContainerStream + offset, cbContainerLength - offset, 2, *pData, size))
+        return ERROR_INVALID_PARAMETER;
+    *pElement = Sdp::makeCursor(pContainerStream, cbContainerLength, offset + size);
+    return ERROR_SUCCESS;
+}
