@@ -12,4 +12,12 @@ bool winsockStarted();
 // code the call must fail with, or 0 to go on.
 DWORD enter(const CallInfo& call);
 
+// CloseHandle (handles.cpp) offers a handle to every kind of handle that a
+// caller closes with it; a closer returns true when the handle was one of its
+// own and is now released, false otherwise. A kind takes part by registering
+// its closer once, before it hands out its first handle; registering twice
+// changes nothing.
+using HandleCloser = bool (*)(HANDLE handle);
+void registerHandleCloser(HandleCloser closer);
+
 }  // namespace Corvale::Compat

@@ -370,4 +370,8 @@ void SetLastError(DWORD dwErrCode);
 DWORD FormatMessageW(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                      LPWSTR lpBuffer, DWORD nSize, va_list* Arguments);
 HLOCAL LocalFree(HLOCAL hMem);
+// Releases a radio handle from BluetoothFindFirstRadio/BluetoothFindNextRadio,
+// which on Windows is the caller's to close. Any other handle: FALSE with
+// ERROR_INVALID_HANDLE.
+BOOL CloseHandle(HANDLE hObject);
 }
