@@ -37,6 +37,19 @@ struct RadioFind {
     ~RadioFind() { BluetoothFindRadioClose(h); }
 };
 
+// The handle of the radio being read. Each radio handle that the enumeration
+// hands out is the caller's to close (closing the enumeration does not release
+// it); it is closed once the radio's information and services are read, and
+// on every way out of the loop.
+struct RadioHandle {
+    HANDLE h = nullptr;
+    ~RadioHandle() { close(); }
+    void close() {
+        if (h != nullptr) CloseHandle(h);
+        h = nullptr;
+    }
+};
+
 struct Lookup {
     HANDLE h;
     ~Lookup() { WSALookupServiceEnd(h); }
@@ -53,13 +66,14 @@ bool BTNetwork::DiscoverLocalDevices() {
         return false;
     }
     RadioFind closer{find};
+    RadioHandle current{radio};  // closed before the enumeration is
     localList.clear();
 
     DWORD code = ERROR_SUCCESS;
     for (;;) {
         BLUETOOTH_RADIO_INFO info{};
         info.dwSize = sizeof(BLUETOOTH_RADIO_INFO);
-        code = BluetoothGetRadioInfo(radio, &info);
+        code = BluetoothGetRadioInfo(current.h, &info);
         if (code != ERROR_SUCCESS) break;
 
         // szName is zero-terminated by the platform; never read past its end.
@@ -69,8 +83,10 @@ bool BTNetwork::DiscoverLocalDevices() {
                                      std::wstring(info.szName, nameLength)));
         // A radio's own services; a failure only leaves its text behind.
         localList.back().DiscoverServices();
+        current.close();
 
         if (BluetoothFindNextRadio(find, &radio) != TRUE) break;
+        current.h = radio;
     }
 
     if (code != ERROR_SUCCESS) {
