@@ -1,9 +1,10 @@
 // Local radio enumeration over the backend.
 //
 // BluetoothFindFirstRadio takes a snapshot of the radios; the find handle
-// walks it. Each radio handle belongs to its enumeration: the layer releases
-// it when the enumeration moves on (BluetoothFindNextRadio) or is closed, so
-// a caller that never closes radio handles leaks nothing.
+// walks it. As on Windows, each radio handle it hands out is the caller's to
+// close with CloseHandle, and stays valid until then, also after the
+// enumeration has moved on or been closed. A handle the caller forgets shows
+// in openHandles().radios.
 #include "handle_table.h"
 #include "internal.h"
 
@@ -20,7 +21,6 @@ struct RadioFind {
     std::mutex mutex;
     std::vector<RadioInfo> radios;
     std::size_t current = 0;
-    HANDLE radio = nullptr;  // the handle of radios[current]
 };
 
 HandleTable<RadioFind>& finds() {
@@ -31,6 +31,17 @@ HandleTable<RadioFind>& finds() {
 HandleTable<RadioInfo>& radioHandles() {
     static HandleTable<RadioInfo> table;
     return table;
+}
+
+bool closeRadio(HANDLE handle) {
+    return radioHandles().take(handle) != nullptr;
+}
+
+// A new radio handle; CloseHandle learns of radio handles before the first.
+HANDLE newRadioHandle(const RadioInfo& radio) {
+    static const bool registered = (registerHandleCloser(&closeRadio), true);
+    (void)registered;
+    return radioHandles().add(std::make_shared<RadioInfo>(radio));
 }
 }  // namespace
 
@@ -70,8 +81,7 @@ extern "C" HBLUETOOTH_RADIO_FIND BluetoothFindFirstRadio(const BLUETOOTH_FIND_RA
         SetLastError(ERROR_NO_MORE_ITEMS);
         return nullptr;
     }
-    find->radio = radioHandles().add(std::make_shared<RadioInfo>(find->radios[0]));
-    *phRadio = find->radio;
+    *phRadio = newRadioHandle(find->radios[0]);
     return finds().add(std::move(find));
 }
 
@@ -95,10 +105,8 @@ extern "C" BOOL BluetoothFindNextRadio(HBLUETOOTH_RADIO_FIND hFind, HANDLE* phRa
         SetLastError(ERROR_NO_MORE_ITEMS);
         return FALSE;
     }
-    radioHandles().take(find->radio);
     ++find->current;
-    find->radio = radioHandles().add(std::make_shared<RadioInfo>(find->radios[find->current]));
-    *phRadio = find->radio;
+    *phRadio = newRadioHandle(find->radios[find->current]);
     return TRUE;
 }
 
@@ -108,14 +116,10 @@ extern "C" BOOL BluetoothFindRadioClose(HBLUETOOTH_RADIO_FIND hFind) {
         SetLastError(code);
         return FALSE;
     }
-    std::shared_ptr<RadioFind> find = finds().take(hFind);
-    if (!find) {
+    if (!finds().take(hFind)) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    std::lock_guard lock(find->mutex);
-    radioHandles().take(find->radio);
-    find->radio = nullptr;
     return TRUE;
 }
 
