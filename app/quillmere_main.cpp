@@ -1,0 +1,49 @@
+// The entry of quillmere and of quillmere-demo: start the Winsock session,
+// bring up the windowing, run the network window over the one BTNetwork of
+// the run, and tear down in a fixed order. quillmere-demo is the same program
+// on the simulated world, filled with a neighbourhood of made-up devices.
+#include <corvale/Corvale.h>
+#include <quillmere/BTNetwork_Form.h>
+
+#include <QApplication>
+
+#ifdef QUILLMERE_DEMO
+#include <corvale/sim/World.h>
+
+#include <chrono>
+#endif
+
+int main(int argc, char** argv) {
+#ifdef QUILLMERE_DEMO
+    {
+        using namespace std::chrono_literals;
+        Corvale::Sim::World& world = Corvale::Sim::World::instance();
+        Corvale::Sim::loadDemoNeighbourhood(world);
+        // Slow enough to see the progress bar, as with a real radio.
+        world.setInquiryDuration(3000ms);
+        world.setSdpDuration(1200ms);
+        world.setLogging(false);
+    }
+#endif
+    // A session that does not start is the window's to report.
+    (void)baselib::WinsockStart();
+
+    // The program takes no arguments: the windowing sees none either.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
+
+    {
+        Corvale::BTNetwork net;
+        {
+            Quillmere::BTNetwork_Form form(net);
+#ifdef QUILLMERE_DEMO
+            form.setWindowTitle(form.windowTitle() + QStringLiteral(" - demo"));
+#endif
+            form.show();
+            app.exec();
+        }
+        // The session ends before the engine object goes.
+        baselib::WinsockClear();
+    }
+    return 0;
+}

@@ -1,0 +1,106 @@
+// The modal window of one device: its identity, its Class of Device with the
+// service-class flags, and its services, refreshed on demand by SDP service
+// discovery on a background worker.
+#pragma once
+
+#include <quillmere/ColumnSorter.h>
+#include <quillmere/SortedList.h>
+
+#include <corvale/Corvale.h>
+
+#include <QDialog>
+#include <QFutureWatcher>
+
+#include <atomic>
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QProgressBar;
+class QToolBar;
+class QToolButton;
+
+namespace Quillmere {
+
+class BTDevice_Form : public QDialog {
+    Q_OBJECT
+public:
+    // The engine's own record, not a copy: a discovery fills it in place.
+    explicit BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent = nullptr);
+    ~BTDevice_Form() override;
+
+    static QString toStr(const std::wstring& text);
+
+    bool canClose() const { return CanClose; }
+    const ColumnSorter& servicesSorter() const { return SSorter; }
+
+public slots:
+    void Toolbar_Refresh_Click();
+    void Toolbar_Cache_Click();
+    void Services_ColumnClick(int column);
+    void TT_About_Click();
+
+signals:
+    // A service discovery has completed and the window shows its result.
+    void discoveryCompleted();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+public:
+    // Every way out of the dialog comes here; refused while the worker runs.
+    void reject() override;
+
+private:
+    void BTDevice_Form_Shown();
+    void COD_Services_ItemCheck(QListWidgetItem* item);
+    void Inquiry_DoWork();
+    void Inquiry_RunWorkerCompleted();
+
+    void ShowInfo();
+    void Display_Services();
+    void Fill_Services(const std::vector<Corvale::BTService>& services, SortedList* list);
+    void UInterface(bool enabled);
+    void ShowError();
+    void Sort_Column(SortedList* list, ColumnSorter& sorter, int column);
+    void Sort_Image(SortedList* list, qint32 key);
+    void ShowAbout();
+
+    Corvale::BTDevice& Dev;
+    ColumnSorter SSorter{3};
+    bool ServRet = false;
+    bool ChkLock = true;
+    bool CanClose = true;
+
+    QToolBar* TopTool = nullptr;
+    QLabel* TT_Space = nullptr;
+    QToolButton* TT_Name = nullptr;
+    QLabel* TT_Address = nullptr;
+    QAction* TT_Separator1 = nullptr;
+    QAction* TT_About = nullptr;
+    QWidget* TopPanel = nullptr;
+    QListWidget* COD_Services = nullptr;
+    SortedList* Info = nullptr;
+    QToolBar* Toolbar = nullptr;
+    QLabel* Toolbar_Label = nullptr;
+    QLabel* Toolbar_Count = nullptr;
+    QAction* Toolbar_Separator1 = nullptr;
+    QAction* Toolbar_Refresh = nullptr;
+    QAction* Toolbar_Separator2 = nullptr;
+    QAction* Toolbar_Cache = nullptr;
+    QProgressBar* Toolbar_Progress = nullptr;
+    QAction* Toolbar_ProgressItem = nullptr;  // its place in the strip
+    SortedList* Services = nullptr;
+
+    QFutureWatcher<void> Inquiry;
+    // The same explicit hand-off to and from the worker as the network
+    // window's (see there).
+    std::atomic<unsigned> workStarted{0};
+    std::atomic<unsigned> workDone{0};
+    bool shownOnce = false;
+};
+
+}  // namespace Quillmere

@@ -1,0 +1,111 @@
+// The main window: the local radios above, the remote devices of the last
+// inquiry below, each pane a tool strip over a sorted list.
+#pragma once
+
+#include <quillmere/ColumnSorter.h>
+#include <quillmere/SortedList.h>
+
+#include <corvale/Corvale.h>
+
+#include <QFutureWatcher>
+#include <QWidget>
+
+#include <atomic>
+#include <vector>
+
+class QAction;
+class QLabel;
+class QProgressBar;
+class QToolBar;
+
+namespace Quillmere {
+
+class BTNetwork_Form : public QWidget {
+    Q_OBJECT
+public:
+    // Keeps the reference; the engine object belongs to the caller and must
+    // outlive the window.
+    explicit BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent = nullptr);
+    ~BTNetwork_Form() override;
+
+    static QString toStr(const std::wstring& text);
+
+    // Whether the window may close now (false while the inquiry runs).
+    bool canClose() const { return CanClose; }
+    const ColumnSorter& localSorter() const { return LSorter; }
+    const ColumnSorter& remoteSorter() const { return RSorter; }
+
+public slots:
+    void TL_Refresh_Click();
+    void TR_Refresh_Click();
+    void TR_Cache_Click();
+    void TL_About_Click();
+    void LLocal_DoubleClick();
+    void LRemote_DoubleClick();
+    void LLocal_ColumnClick(int column);
+    void LRemote_ColumnClick(int column);
+
+signals:
+    // The remote inquiry has completed and the window shows its result.
+    void inquiryCompleted();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BTNetwork_Form_Shown();
+    void Inquiry_DoWork();
+    void Inquiry_RunWorkerCompleted();
+
+    void ShowError();
+    void Sort_Column(SortedList* list, ColumnSorter& sorter, int column);
+    void Sort_Image(SortedList* list, qint32 key);
+    void ShowDevice(std::vector<Corvale::BTDevice>& devices, quint64 position);
+    void ShowAbout();
+    void Fill_Devices(const std::vector<Corvale::BTDevice>& devices, SortedList* list);
+    void UInterface(bool enabled);
+    void Display_Local();
+    void Display_Remote();
+    void openFocused(SortedList* list, std::vector<Corvale::BTDevice>& devices);
+
+    SortedList* makeList(const QString& name, const QString& tip);
+
+    bool CanClose = true;
+    bool RemRet = false;
+    Corvale::BTNetwork& Net;
+    ColumnSorter LSorter{1};
+    ColumnSorter RSorter{1};
+
+    QToolBar* TLocal = nullptr;
+    QLabel* TL_Label = nullptr;
+    QLabel* TL_Count = nullptr;
+    QAction* TL_Separator1 = nullptr;
+    QAction* TL_Refresh = nullptr;
+    QAction* TL_Separator2 = nullptr;
+    QAction* TL_About = nullptr;
+    SortedList* LLocal = nullptr;
+
+    QToolBar* TRemote = nullptr;
+    QProgressBar* TR_Progress = nullptr;
+    QAction* TR_ProgressItem = nullptr;  // its place in the strip, which shows or hides it
+    QLabel* TR_Label = nullptr;
+    QLabel* TR_Count = nullptr;
+    QAction* TR_Separator1 = nullptr;
+    QAction* TR_Refresh = nullptr;
+    QAction* TR_Separator2 = nullptr;
+    QAction* TR_Cache = nullptr;
+    SortedList* LRemote = nullptr;
+
+    QFutureWatcher<void> Inquiry;
+    // Hand-off between the window thread and the worker. Qt's own
+    // synchronisation already orders them, but it lives in a library that
+    // race detectors cannot see into; these two atomics state the order in
+    // our own code: everything before the start is visible to the worker,
+    // everything the worker did is visible to the completion handler.
+    std::atomic<unsigned> workStarted{0};
+    std::atomic<unsigned> workDone{0};
+    bool shownOnce = false;
+};
+
+}  // namespace Quillmere

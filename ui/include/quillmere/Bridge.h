@@ -1,0 +1,52 @@
+// What both Quillmere windows share: engine text to display text, message
+// boxes, the pictures, and scaling of the design's pixel sizes to the font.
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QMessageBox>
+#include <QSizeF>
+#include <QString>
+
+#include <string>
+
+namespace Quillmere {
+
+// The characters of an engine string up to its first NUL, unchanged.
+QString toStr(const std::wstring& text);
+
+// Shows a message box with one OK button over owner and returns at once; the
+// box blocks every window of the program until it is answered and deletes
+// itself then. Nothing waits for the answer, so returning early changes
+// nothing for the callers, and the box can be found and read (and answered)
+// while the program goes on.
+QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                            QMessageBox::Icon icon);
+
+// The ratio of the widget's font to the font the sizes of the windows were
+// designed for (6 x 13 pixels on average per character): sizes scale with it,
+// so texts fit whatever font the desktop gives.
+QSizeF designScale(const QWidget* widget);
+int scaledWidth(const QWidget* widget, int designWidth);
+int scaledHeight(const QWidget* widget, int designHeight);
+
+// The list images, by index: 0 help, 1 workstation, 2 mobile phone,
+// 3 network, 4 video camera, 5 mouse, 6 printer, 7 sort ascending,
+// 8 sort descending, 9 generator (a service). 16 x 16, with 32 x 32 for
+// high-density screens.
+enum ListImage {
+    ImgHelp = 0,
+    ImgSortAscending = 7,
+    ImgSortDescending = 8,
+    ImgService = 9,
+    ListImageCount = 10
+};
+const QList<QIcon>& listImages();
+// The image of a device row: its major class 1 to 6, else the question mark.
+int majorImageIndex(quint32 major);
+
+QIcon windowIcon();
+QIcon refreshImage();
+QIcon aboutImage();
+
+}  // namespace Quillmere

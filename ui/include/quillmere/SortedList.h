@@ -1,0 +1,54 @@
+// A details list that keeps its rows in the order of an attached
+// ColumnSorter, the way a list view with an item sorter does: attaching a
+// sorter sorts the whole list once, and Sort() sorts it again on demand.
+#pragma once
+
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+class ColumnSorter;
+
+namespace Quillmere {
+
+// A row whose order is the list's sorter's order. Rows carry, in Qt::UserRole
+// of their first cell, the position of the engine record they were made from,
+// so a row leads back to its record however it has been moved.
+class SortedRow : public QTreeWidgetItem {
+public:
+    using QTreeWidgetItem::QTreeWidgetItem;
+    bool operator<(const QTreeWidgetItem& other) const override;
+};
+
+class SortedList : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit SortedList(QWidget* parent = nullptr);
+
+    ColumnSorter* itemSorter() const { return sorter; }
+    // Attaching a sorter (non-null) sorts the list at once by its key.
+    void setItemSorter(ColumnSorter* s);
+    // Sorts all rows by the attached sorter's current key; no sorter, no sort.
+    void Sort();
+
+    // Appends one row the way a list view does it while a sorter is attached:
+    // the whole list is sorted again after the row went in. Filling a list
+    // row by row like this is what the windows avoid (they detach the sorter
+    // and append in one batch); kept for the benchmark that shows why.
+    void addRowSorted(QTreeWidgetItem* row);
+
+    // The position of the engine record a row was made from.
+    static void setRecordIndex(QTreeWidgetItem* row, quint64 index);
+    static bool recordIndex(const QTreeWidgetItem* row, quint64& index);
+
+private:
+    ColumnSorter* sorter = nullptr;
+};
+
+// A header click on column (zero-based): the same column flips the
+// direction, another column is sorted ascending; the list is sorted again
+// and the arrow moves.
+void sortColumn(SortedList* list, ColumnSorter& sorter, int column);
+// The arrow of key (one-based, signed) on its header; no image elsewhere.
+void sortImage(SortedList* list, qint32 key);
+
+}  // namespace Quillmere

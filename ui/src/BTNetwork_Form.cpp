@@ -1,0 +1,296 @@
+#include <quillmere/About_Form.h>
+#include <quillmere/BTDevice_Form.h>
+#include <quillmere/BTNetwork_Form.h>
+#include <quillmere/Bridge.h>
+
+#include "Strips.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace Quillmere {
+
+BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
+    : QWidget(parent), Net(net) {
+    setObjectName(QStringLiteral("BTNetwork_Form"));
+    setWindowTitle(QStringLiteral("Ostrand Quillmere Tool (powered by Corvale engine)"));
+    setWindowIcon(windowIcon());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    // Local pane.
+    TLocal = makeStrip(this, QStringLiteral("TLocal"));
+    TL_Label = addLabel(TLocal, QStringLiteral("TL_Label"), QStringLiteral("Local devices:"));
+    TL_Count = addLabel(TLocal, QStringLiteral("TL_Count"), QStringLiteral("0"));
+    TL_Separator1 = addSeparator(TLocal, QStringLiteral("TL_Separator1"));
+    TL_Refresh = addButton(TLocal, QStringLiteral("TL_Refresh"), refreshImage(),
+                           QStringLiteral("Refresh"), QStringLiteral("Refresh local devices..."));
+    TL_Separator2 = addSeparator(TLocal, QStringLiteral("TL_Separator2"));
+    addRightAlign(TLocal, QStringLiteral("TL_Spring"));
+    TL_About = addButton(TLocal, QStringLiteral("TL_About"), aboutImage(),
+                         QStringLiteral("About..."), QString());
+    layout->addWidget(TLocal);
+
+    LLocal =
+        makeList(QStringLiteral("LLocal"), QStringLiteral("Double-click to get more details..."));
+    LLocal->setFixedHeight(scaledHeight(this, 71));
+    layout->addWidget(LLocal);
+
+    // Remote pane.
+    TRemote = makeStrip(this, QStringLiteral("TRemote"));
+    TR_Label = addLabel(TRemote, QStringLiteral("TR_Label"), QStringLiteral("Remote devices:"));
+    TR_Count = addLabel(TRemote, QStringLiteral("TR_Count"), QStringLiteral("0"));
+    TR_Separator1 = addSeparator(TRemote, QStringLiteral("TR_Separator1"));
+    TR_Refresh = addButton(TRemote, QStringLiteral("TR_Refresh"), refreshImage(),
+                           QStringLiteral("Refresh"), QStringLiteral("Refresh remote devices..."));
+    TR_Separator2 = addSeparator(TRemote, QStringLiteral("TR_Separator2"));
+    TR_Cache = addButton(TRemote, QStringLiteral("TR_Cache"), QIcon(), QStringLiteral("Use cache"),
+                         QStringLiteral("Use system cache for remote devices inquiry..."));
+    TR_Cache->setCheckable(true);
+    addRightAlign(TRemote, QStringLiteral("TR_Spring"));
+    TR_Progress = new QProgressBar(TRemote);
+    TR_Progress->setObjectName(QStringLiteral("TR_Progress"));
+    TR_Progress->setFixedWidth(scaledWidth(this, 200));
+    TR_Progress->setTextVisible(false);
+    TR_Progress->setRange(0, 1);
+    TR_Progress->setValue(0);
+    TR_ProgressItem = TRemote->addWidget(TR_Progress);
+    TR_ProgressItem->setVisible(false);
+    layout->addWidget(TRemote);
+
+    LRemote = makeList(QStringLiteral("LRemote"),
+                       QStringLiteral("Double-click to get more details on this device..."));
+    layout->addWidget(LRemote, 1);
+
+    connect(TL_Refresh, &QAction::triggered, this, &BTNetwork_Form::TL_Refresh_Click);
+    connect(TR_Refresh, &QAction::triggered, this, &BTNetwork_Form::TR_Refresh_Click);
+    connect(TR_Cache, &QAction::triggered, this, &BTNetwork_Form::TR_Cache_Click);
+    connect(TL_About, &QAction::triggered, this, &BTNetwork_Form::TL_About_Click);
+    connect(LLocal, &QTreeWidget::itemDoubleClicked, this, &BTNetwork_Form::LLocal_DoubleClick);
+    connect(LRemote, &QTreeWidget::itemDoubleClicked, this, &BTNetwork_Form::LRemote_DoubleClick);
+    connect(LLocal->header(), &QHeaderView::sectionClicked, this,
+            &BTNetwork_Form::LLocal_ColumnClick);
+    connect(LRemote->header(), &QHeaderView::sectionClicked, this,
+            &BTNetwork_Form::LRemote_ColumnClick);
+    connect(&Inquiry, &QFutureWatcher<void>::finished, this,
+            &BTNetwork_Form::Inquiry_RunWorkerCompleted);
+
+    LLocal->setItemSorter(&LSorter);
+    LRemote->setItemSorter(&RSorter);
+    TR_Cache->setChecked(Corvale::BTNetwork::getInquiryCache());
+
+    resize(scaledWidth(this, 504), scaledHeight(this, 345));
+    if (const QScreen* s = screen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+BTNetwork_Form::~BTNetwork_Form() {
+    // The window cannot be closed while its worker runs, but it can be
+    // destroyed; the worker uses the engine through this window's reference.
+    Inquiry.waitForFinished();
+}
+
+SortedList* BTNetwork_Form::makeList(const QString& name, const QString& tip) {
+    auto* list = new SortedList(this);
+    list->setObjectName(name);
+    list->setToolTip(tip);
+    list->setIconSize(QSize(16, 16));
+    list->setHeaderLabels({QStringLiteral("Major device class"),
+                           QStringLiteral("Minor device class"), QStringLiteral("Device name"),
+                           QStringLiteral("Device address")});
+    const int widths[] = {130, 130, 120, 120};
+    for (int i = 0; i < 4; ++i) list->header()->resizeSection(i, scaledWidth(this, widths[i]));
+    return list;
+}
+
+QString BTNetwork_Form::toStr(const std::wstring& text) {
+    return Quillmere::toStr(text);
+}
+
+void BTNetwork_Form::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (shownOnce) return;
+    shownOnce = true;
+    // "Shown": once the window is on the screen, not while it is being shown.
+    QMetaObject::invokeMethod(this, &BTNetwork_Form::BTNetwork_Form_Shown, Qt::QueuedConnection);
+}
+
+void BTNetwork_Form::closeEvent(QCloseEvent* event) {
+    if (!CanClose)
+        event->ignore();
+    else
+        QWidget::closeEvent(event);
+}
+
+void BTNetwork_Form::BTNetwork_Form_Shown() {
+    Display_Local();
+    Display_Remote();
+    Sort_Image(LLocal, LSorter.CurrentColumn);
+    Sort_Image(LRemote, RSorter.CurrentColumn);
+    if (!baselib::isWinsockInitied()) {
+        UInterface(false);
+        CanClose = true;
+        showMessageBox(this, QStringLiteral("Winsock error"),
+                       QStringLiteral("Winsock library was not loaded: user interface disabled!"),
+                       QMessageBox::Critical);
+    }
+}
+
+void BTNetwork_Form::ShowError() {
+    showMessageBox(this, QStringLiteral("Corvale error"), toStr(baselib::getError()),
+                   QMessageBox::Critical);
+}
+
+void BTNetwork_Form::Sort_Column(SortedList* list, ColumnSorter& sorter, int column) {
+    sortColumn(list, sorter, column);
+}
+
+void BTNetwork_Form::Sort_Image(SortedList* list, qint32 key) {
+    sortImage(list, key);
+}
+
+void BTNetwork_Form::ShowDevice(std::vector<Corvale::BTDevice>& devices, quint64 position) {
+    if (position >= devices.size()) return;
+    // On the stack: disposed when it closes, also when an exception passes.
+    BTDevice_Form form(devices[position], this);
+    form.exec();
+}
+
+void BTNetwork_Form::ShowAbout() {
+    About_Form about(this);
+    about.exec();
+}
+
+void BTNetwork_Form::Fill_Devices(const std::vector<Corvale::BTDevice>& devices, SortedList* list) {
+    // Rows go in as one batch with the sorter detached, so the list is
+    // sorted and laid out once per fill, not once per row.
+    ColumnSorter* sorter = list->itemSorter();
+    list->setItemSorter(nullptr);
+    list->setUpdatesEnabled(false);
+    const QList<QIcon>& images = listImages();
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(qsizetype(devices.size()));
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const Corvale::BTDevice& device = devices[i];
+        auto* row = new SortedRow(QStringList{toStr(device.COD().strMajor()),
+                                              toStr(device.COD().strMinor()), toStr(device.Name()),
+                                              toStr(device.Address().asString())});
+        row->setIcon(0, images[majorImageIndex(device.COD().getMajor())]);
+        SortedList::setRecordIndex(row, i);
+        rows.append(row);
+    }
+    list->addTopLevelItems(rows);
+    list->setUpdatesEnabled(true);
+    list->setItemSorter(sorter);
+}
+
+void BTNetwork_Form::UInterface(bool enabled) {
+    CanClose = enabled;
+    TLocal->setEnabled(enabled);
+    TRemote->setEnabled(enabled);
+    LLocal->setEnabled(enabled);
+    LRemote->setEnabled(enabled);
+    QAction* progress = TR_ProgressItem;
+    if (enabled) {
+        progress->setVisible(false);
+        // Still: a range with an end shows no movement.
+        TR_Progress->setRange(0, 1);
+    } else {
+        // Marquee: a bar without an end moves on its own.
+        TR_Progress->setRange(0, 0);
+        progress->setVisible(true);
+    }
+}
+
+void BTNetwork_Form::Display_Local() {
+    Fill_Devices(Net.LocalDevices(), LLocal);
+    TL_Count->setText(QString::number(Net.LocalDevices().size()));
+}
+
+void BTNetwork_Form::Display_Remote() {
+    Fill_Devices(Net.RemoteDevices(), LRemote);
+    TR_Count->setText(QString::number(Net.RemoteDevices().size()));
+}
+
+void BTNetwork_Form::TL_Refresh_Click() {
+    LLocal->clear();
+    if (Net.DiscoverLocalDevices())
+        Display_Local();
+    else
+        ShowError();
+}
+
+void BTNetwork_Form::TR_Refresh_Click() {
+    if (Inquiry.isRunning()) return;
+    UInterface(false);
+    workStarted.fetch_add(1, std::memory_order_release);
+    Inquiry.setFuture(QtConcurrent::run([this] { Inquiry_DoWork(); }));
+}
+
+void BTNetwork_Form::Inquiry_DoWork() {
+    (void)workStarted.load(std::memory_order_acquire);
+    // Marks the end of the work however it ends, an exception included.
+    struct Done {
+        std::atomic<unsigned>& flag;
+        ~Done() { flag.fetch_add(1, std::memory_order_release); }
+    } done{workDone};
+    RemRet = Net.DiscoverRemoteDevices();
+}
+
+void BTNetwork_Form::Inquiry_RunWorkerCompleted() {
+    (void)workDone.load(std::memory_order_acquire);
+    UInterface(true);
+    LRemote->clear();
+    if (RemRet)
+        Display_Remote();
+    else
+        ShowError();
+    emit inquiryCompleted();
+}
+
+void BTNetwork_Form::TR_Cache_Click() {
+    // The action checks itself when triggered; the engine switch follows it.
+    Corvale::BTNetwork::setInquiryCache(TR_Cache->isChecked());
+}
+
+void BTNetwork_Form::TL_About_Click() {
+    ShowAbout();
+}
+
+void BTNetwork_Form::openFocused(SortedList* list, std::vector<Corvale::BTDevice>& devices) {
+    const QTreeWidgetItem* row = list->currentItem();
+    if (row == nullptr) return;
+    quint64 position = 0;
+    if (!SortedList::recordIndex(row, position)) return;
+    ShowDevice(devices, position);
+}
+
+void BTNetwork_Form::LLocal_DoubleClick() {
+    openFocused(LLocal, Net.LocalDevices());
+}
+
+void BTNetwork_Form::LRemote_DoubleClick() {
+    openFocused(LRemote, Net.RemoteDevices());
+}
+
+void BTNetwork_Form::LLocal_ColumnClick(int column) {
+    Sort_Column(LLocal, LSorter, column);
+}
+
+void BTNetwork_Form::LRemote_ColumnClick(int column) {
+    Sort_Column(LRemote, RSorter, column);
+}
+
+}  // namespace Quillmere

@@ -1,0 +1,45 @@
+#include <quillmere/Bridge.h>
+
+#include <QFontMetricsF>
+#include <QWidget>
+
+namespace Quillmere {
+
+QString toStr(const std::wstring& text) {
+    const std::size_t end = text.find(L'\0');
+    const std::size_t length = end == std::wstring::npos ? text.size() : end;
+    return QString::fromWCharArray(text.data(), qsizetype(length));
+}
+
+QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
+                            QMessageBox::Icon icon) {
+    auto* box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    box->setObjectName(QStringLiteral("MessageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+    return box;
+}
+
+QSizeF designScale(const QWidget* widget) {
+    const QFontMetricsF fm(widget->font());
+    static const QString alphabet =
+        QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    const qreal width = fm.horizontalAdvance(alphabet) / alphabet.size();
+    // Never shrink below the design: small fonts keep the design's sizes.
+    return QSizeF(qMax<qreal>(1.0, width / 6.0), qMax<qreal>(1.0, fm.height() / 13.0));
+}
+
+int scaledWidth(const QWidget* widget, int designWidth) {
+    return qRound(designWidth * designScale(widget).width());
+}
+
+int scaledHeight(const QWidget* widget, int designHeight) {
+    return qRound(designHeight * designScale(widget).height());
+}
+
+int majorImageIndex(quint32 major) {
+    return major >= 1 && major <= 6 ? int(major) : int(ImgHelp);
+}
+
+}  // namespace Quillmere

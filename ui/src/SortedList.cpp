@@ -1,0 +1,99 @@
+#include <quillmere/Bridge.h>
+#include <quillmere/ColumnSorter.h>
+#include <quillmere/SortedList.h>
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace Quillmere {
+
+namespace {
+// Grid lines: every cell gets a thin line on its right and bottom edge.
+class GridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(option.palette.color(QPalette::Midlight));
+        const QRect r = option.rect;
+        painter->drawLine(r.topRight(), r.bottomRight());
+        painter->drawLine(r.bottomLeft(), r.bottomRight());
+        painter->restore();
+    }
+};
+}  // namespace
+
+bool SortedRow::operator<(const QTreeWidgetItem& other) const {
+    const auto* list = qobject_cast<const SortedList*>(treeWidget());
+    const ColumnSorter* sorter = list ? list->itemSorter() : nullptr;
+    if (sorter == nullptr) return QTreeWidgetItem::operator<(other);
+    return sorter->Compare(*this, other) < 0;
+}
+
+SortedList::SortedList(QWidget* parent) : QTreeWidget(parent) {
+    // Details view: no tree decoration, whole rows selected, one level.
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAllColumnsShowFocus(true);
+    // The sorter decides the order and the arrows are header images: Qt's
+    // own sorting and sort indicator stay off.
+    setSortingEnabled(false);
+    header()->setSortIndicatorShown(false);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    setItemDelegate(new GridDelegate(this));
+}
+
+void SortedList::setItemSorter(ColumnSorter* s) {
+    sorter = s;
+    Sort();
+}
+
+void SortedList::Sort() {
+    if (sorter == nullptr || topLevelItemCount() < 2) return;
+    // The model's stable sort calls SortedRow::operator<, which asks the
+    // sorter; the column argument is ignored by it, the direction is in the
+    // key. Going through the model keeps the current row and the selection.
+    sortItems(0, Qt::AscendingOrder);
+}
+
+void SortedList::addRowSorted(QTreeWidgetItem* row) {
+    addTopLevelItem(row);
+    Sort();
+}
+
+void SortedList::setRecordIndex(QTreeWidgetItem* row, quint64 index) {
+    row->setData(0, Qt::UserRole, QVariant::fromValue<quint64>(index));
+}
+
+bool SortedList::recordIndex(const QTreeWidgetItem* row, quint64& index) {
+    const QVariant v = row->data(0, Qt::UserRole);
+    if (!v.isValid()) return false;
+    index = v.value<quint64>();
+    return true;
+}
+
+void sortColumn(SortedList* list, ColumnSorter& sorter, int column) {
+    const qint64 n = qint64(column) + 1;
+    const qint64 current =
+        sorter.CurrentColumn < 0 ? -qint64(sorter.CurrentColumn) : qint64(sorter.CurrentColumn);
+    sorter.CurrentColumn = n == current ? -sorter.CurrentColumn : qint32(n);
+    list->Sort();
+    sortImage(list, sorter.CurrentColumn);
+}
+
+void sortImage(SortedList* list, qint32 key) {
+    const qint64 index = (key < 0 ? -qint64(key) : qint64(key)) - 1;
+    const QIcon& arrow = listImages()[key > 0 ? ImgSortAscending : ImgSortDescending];
+    QTreeWidgetItem* header = list->headerItem();
+    for (int i = 0; i < list->columnCount(); ++i) header->setIcon(i, i == index ? arrow : QIcon());
+}
+
+}  // namespace Quillmere
