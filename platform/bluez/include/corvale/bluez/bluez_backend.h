@@ -1,0 +1,121 @@
+// The Linux backend of the compat layer: BlueZ over D-Bus for radios, inquiry
+// and publication, and our own SDP client over L2CAP for service discovery.
+//
+// What it touches: the system bus (sd-bus honours DBUS_SYSTEM_BUS_ADDRESS, as
+// every D-Bus client does), the org.bluez service on it, and L2CAP sockets.
+// It never removes, pairs, connects or powers anything: an inspection tool
+// must leave the system as it found it.
+//
+// Which adapter: radios() lists every org.bluez.Adapter1 in the natural order
+// of its object path (hci2 before hci10). An inquiry, a cache answer and a
+// service search use the first adapter in that order that is powered; the
+// kernel routes an SDP connection to a local radio's own address through
+// another adapter, so the radios of one machine can read each other's records.
+//
+// Error codes, by cause. Radio enumeration answers with Win32 codes, lookups
+// and publication with the Winsock codes a Windows user sees for the same
+// cause; every code has its text in the compat layer's message table.
+//
+//   cause                                   radios                      lookups, publication
+//   --------------------------------------  --------------------------  ---------------------
+//   no system bus, org.bluez not on it,     ERROR_SERVICE_NOT_ACTIVE    ERROR_SERVICE_NOT_ACTIVE
+//     or org.bluez left during the call
+//   no adapter                              ERROR_NO_MORE_ITEMS         WSASERVICE_NOT_FOUND
+//   no adapter is powered                   (listed as they are)        WSAENETDOWN
+//   publication for an unknown radio        -                           WSAEADDRNOTAVAIL
+//   D-Bus call or SDP answer too slow       ERROR_TIMEOUT               WSAETIMEDOUT
+//   permission refused (D-Bus or socket)    ERROR_ACCESS_DENIED         WSAEACCES
+//   malformed D-Bus reply or SDP response   ERROR_INVALID_DATA          ERROR_INVALID_DATA
+//   SDP response larger than kMaxResponse   -                           WSAENOBUFS
+//   device does not answer a page           -                           WSAEHOSTDOWN
+//   no route to the device                  -                           WSAEHOSTUNREACH
+//   device refuses / drops the connection   -                           WSAECONNREFUSED /
+//   WSAECONNRESET the device's SDP server reports an      - ERROR_NOT_SUPPORTED
+//     error (ERROR_RETRY when it is out
+//     of resources)
+//   kernel without Bluetooth sockets        -                           WSAEAFNOSUPPORT
+//   method unknown to this bluetoothd       ERROR_NOT_SUPPORTED         WSAEOPNOTSUPP
+//   bluetoothd refuses the arguments        ERROR_INVALID_PARAMETER     WSAEINVAL
+//   bluetoothd busy (InProgress)            ERROR_RETRY                 ERROR_RETRY
+//   out of memory                           ERROR_NOT_ENOUGH_MEMORY     WSAENOBUFS
+//   any other failure of bluetoothd         ERROR_GEN_FAILURE           ERROR_GEN_FAILURE
+#pragma once
+
+#include <corvale/bluez/sdp_client.h>
+#include <corvale/compat/backend.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace Corvale::Bluez {
+
+namespace Dbus {
+class Connection;
+}
+
+struct BackendOptions {
+    // One unit of BTH_QUERY_DEVICE.length; the default inquiry is 8 units
+    // (10.24 s), as a classic inquiry lasts.
+    std::chrono::milliseconds inquiryUnit{1280};
+    // Bound on every D-Bus call (and on connecting to the bus).
+    std::chrono::milliseconds callTimeout{5000};
+    SdpLimits sdp{};
+    // Makes the transport of one service search; the L2CAP one by default.
+    std::function<std::unique_ptr<SdpTransport>()> transport;
+};
+
+class BluezBackend final : public Compat::Backend {
+public:
+    explicit BluezBackend(BackendOptions options = {});
+    ~BluezBackend() override;
+    BluezBackend(const BluezBackend&) = delete;
+    BluezBackend& operator=(const BluezBackend&) = delete;
+
+    DWORD radios(std::vector<Compat::RadioInfo>& out) override;
+    DWORD inquire(const Compat::InquiryParams& params,
+                  std::unique_ptr<Compat::Query<Compat::DeviceResult>>& out) override;
+    DWORD searchServices(const Compat::ServiceSearchParams& params,
+                         std::unique_ptr<Compat::Query<Compat::ServiceResult>>& out) override;
+    DWORD setService(const Compat::ServiceRegistration& registration) override;
+
+    // The number of profiles this backend holds registered with BlueZ.
+    std::size_t publishedCount() const;
+
+private:
+    struct Adapter;
+    struct Published;
+    enum class Context { Radio, Lookup };
+
+    DWORD connection(Dbus::Connection*& out, Context context);
+    DWORD adapters(Dbus::Connection& bus, std::vector<Adapter>& out, Context context);
+    DWORD poweredAdapter(Dbus::Connection& bus, Adapter& out);
+    DWORD cachedDevices(Dbus::Connection& bus, const Adapter& adapter,
+                        std::vector<Compat::DeviceResult>& out);
+    DWORD discover(Dbus::Connection& bus, const Adapter& adapter, std::chrono::milliseconds length,
+                   std::vector<Compat::DeviceResult>& out);
+    DWORD publish(Dbus::Connection& bus, const Compat::ServiceRegistration& registration);
+    DWORD withdraw(Dbus::Connection& bus, const Compat::ServiceRegistration& registration);
+
+    BackendOptions options_;
+    mutable std::mutex mutex_;
+    std::unique_ptr<Dbus::Connection> bus_;
+    std::vector<Published> published_;
+    unsigned nextProfile_ = 0;
+};
+
+// The service record that publication hands to BlueZ's profile manager, in
+// BlueZ's XML record form: ServiceClassIDList, ProtocolDescriptorList (L2CAP,
+// and RFCOMM with the channel unless the caller let us choose),
+// BrowseGroupList (public root), name (0x0100) and description (0x0101).
+std::string recordXml(const GUID& serviceClass, const std::string& name, const std::string& comment,
+                      ULONG port);
+
+// The lower-case 36-character text of a UUID, as D-Bus carries it.
+std::string uuidText(const GUID& uuid);
+
+}  // namespace Corvale::Bluez
