@@ -1,5 +1,6 @@
 #include <corvale/baselib.h>
 
+#include <locale>
 #include <sstream>
 
 namespace baselib {
@@ -51,6 +52,8 @@ void setError(DWORD code) {
     } release{text};
 
     std::wostringstream out;
+    // A global locale that groups digits must not turn 10110 into "10,110".
+    out.imbue(std::locale::classic());
     out << L"(" << static_cast<unsigned long>(code) << L") " << std::wstring(text, length);
     error = out.str();
 }
