@@ -50,35 +50,50 @@ std::wstring fromUtf8(std::string_view in) {
             ++i;
             continue;
         }
+        // The well-formed sequences (Unicode Standard, table 3-7): the lead
+        // byte fixes how many continuation bytes follow and the range of the
+        // first of them, which is what rules out overlong forms, surrogates
+        // and values past U+10FFFF.
         int extra;
         char32_t c;
-        char32_t min;
+        unsigned char low = 0x80, high = 0xBF;
         if (b0 >= 0xC2 && b0 <= 0xDF) {
-            extra = 1, c = b0 & 0x1F, min = 0x80;
+            extra = 1, c = b0 & 0x1F;
         } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-            extra = 2, c = b0 & 0x0F, min = 0x800;
+            extra = 2, c = b0 & 0x0F;
+            if (b0 == 0xE0) low = 0xA0;
+            if (b0 == 0xED) high = 0x9F;
         } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-            extra = 3, c = b0 & 0x07, min = 0x10000;
+            extra = 3, c = b0 & 0x07;
+            if (b0 == 0xF0) low = 0x90;
+            if (b0 == 0xF4) high = 0x8F;
         } else {
             // Continuation byte without a lead, overlong lead C0/C1, or F5..FF.
             out += kReplacement;
             ++i;
             continue;
         }
+        // One replacement for each maximal ill-formed subpart: the lead and
+        // the continuation bytes that were still acceptable. The byte that
+        // broke the sequence is looked at again as a possible start.
         std::size_t j = i + 1;
         bool ok = true;
         for (int k = 0; k < extra; ++k, ++j) {
-            if (j >= n || (static_cast<unsigned char>(in[j]) & 0xC0) != 0x80) {
+            if (j >= n) {
                 ok = false;
                 break;
             }
-            c = (c << 6) | (static_cast<unsigned char>(in[j]) & 0x3F);
+            const auto b = static_cast<unsigned char>(in[j]);
+            if (b < low || b > high) {
+                ok = false;
+                break;
+            }
+            c = (c << 6) | (b & 0x3F);
+            low = 0x80, high = 0xBF;
         }
-        if (!ok || c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            // One replacement for the maximal bad prefix, then resync on the
-            // next byte that could start a character.
+        if (!ok) {
             out += kReplacement;
-            i = ok ? j : (j > i + 1 ? j : i + 1);
+            i = j;
             continue;
         }
         appendWide(out, c);
