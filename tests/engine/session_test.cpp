@@ -52,6 +52,19 @@ TEST_F(Session, ClearWithoutSessionDoesNothing) {
     EXPECT_EQ(cleanups(), 1u);
 }
 
+TEST_F(Session, ClearDoesNotLookAtTheCleanupResult) {
+    ASSERT_TRUE(baselib::WinsockStart());
+    baselib::setError(259);
+    const std::wstring before = baselib::getError();
+    world().failCall(Api::WSACleanup, 1, WSAENETDOWN);
+    baselib::WinsockClear();
+    EXPECT_EQ(cleanups(), 1u);
+    EXPECT_FALSE(baselib::isWinsockInitied());
+    EXPECT_EQ(baselib::getError(), before);
+    // The failed cleanup left the platform's session open; end it here.
+    EXPECT_EQ(WSACleanup(), 0);
+}
+
 TEST_F(Session, StartAfterClearStartsANewSession) {
     ASSERT_TRUE(baselib::WinsockStart());
     baselib::WinsockClear();
