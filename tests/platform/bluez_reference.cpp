@@ -144,8 +144,29 @@ std::optional<std::vector<ClassUuid>> classesOf(const sdp_record_t* rec) {
     return out;
 }
 
+// sdp_data_free frees the children of a sequence but not those of an
+// alternative; free those here, depth first, so that the leak checker stays
+// quiet about libbluetooth's own records.
+void freeAlternativeChildren(sdp_data_t* d) {
+    if (!SDP_IS_SEQ(d->dtd) && !SDP_IS_ALT(d->dtd)) return;
+    for (sdp_data_t* c = d->val.dataseq; c; c = c->next) freeAlternativeChildren(c);
+    if (SDP_IS_ALT(d->dtd)) {
+        sdp_data_t* c = d->val.dataseq;
+        while (c) {
+            sdp_data_t* next = c->next;
+            sdp_data_free(c);
+            c = next;
+        }
+        d->val.dataseq = nullptr;
+    }
+}
+
 struct RecordDeleter {
-    void operator()(sdp_record_t* r) const { sdp_record_free(r); }
+    void operator()(sdp_record_t* r) const {
+        for (sdp_list_t* l = r->attrlist; l; l = l->next)
+            freeAlternativeChildren(static_cast<sdp_data_t*>(l->data));
+        sdp_record_free(r);
+    }
 };
 using RecordPtr = std::unique_ptr<sdp_record_t, RecordDeleter>;
 
