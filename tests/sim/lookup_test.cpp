@@ -16,6 +16,12 @@ constexpr DWORD kInquiryNext = LUP_RETURN_NAME | LUP_RETURN_TYPE | LUP_RETURN_AD
 constexpr DWORD kServiceNext =
     LUP_RETURN_NAME | LUP_RETURN_TYPE | LUP_RETURN_COMMENT | LUP_RETURN_ADDR | LUP_RETURN_BLOB;
 
+// A copy of a field of a packed structure, so that no reference binds to it.
+template <typename T>
+T unpacked(T value) {
+    return value;
+}
+
 WSAQUERYSETW inquirySet() {
     WSAQUERYSETW q{};
     q.dwSize = sizeof q;
@@ -213,11 +219,11 @@ TEST_F(LookupTest, DeviceResultIsPackedWholeIntoTheCallersBuffer) {
     EXPECT_TRUE(buf.holds(csa.LocalAddr.lpSockaddr, 30));
     SOCKADDR_BTH remote;
     std::memcpy(&remote, csa.RemoteAddr.lpSockaddr, sizeof remote);
-    EXPECT_EQ(remote.addressFamily, AF_BTH);
-    EXPECT_EQ(remote.btAddr, kPhone);
+    EXPECT_EQ(unpacked(remote.addressFamily), AF_BTH);
+    EXPECT_EQ(unpacked(remote.btAddr), kPhone);
     SOCKADDR_BTH local;
     std::memcpy(&local, csa.LocalAddr.lpSockaddr, sizeof local);
-    EXPECT_EQ(local.addressFamily, AF_BTH);
+    EXPECT_EQ(unpacked(local.addressFamily), AF_BTH);
     // The two socket addresses do not overlap each other or the CSADDR_INFO.
     EXPECT_NE(csa.RemoteAddr.lpSockaddr, csa.LocalAddr.lpSockaddr);
     EXPECT_EQ(r.lpBlob, nullptr);
@@ -252,8 +258,8 @@ TEST_F(LookupTest, ServiceResultCarriesPortRestrictionAndRawRecord) {
     SOCKADDR_BTH remote;
     ASSERT_NE(q.lpcsaBuffer, nullptr);
     std::memcpy(&remote, q.lpcsaBuffer->RemoteAddr.lpSockaddr, sizeof remote);
-    EXPECT_EQ(remote.port, 7u);
-    EXPECT_EQ(remote.btAddr, kPhone);
+    EXPECT_EQ(unpacked(remote.port), 7u);
+    EXPECT_EQ(unpacked(remote.btAddr), kPhone);
     EXPECT_EQ(WSALookupServiceEnd(h), 0);
 }
 
