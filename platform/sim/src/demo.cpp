@@ -286,7 +286,7 @@ constexpr GUID kBandUuid = {
 void loadDemoNeighbourhood(World& world) {
     world.addRadio({.address = address("00:1A:7D:DA:71:13"),
                     .name = "WORKSTATION",
-                    .classOfDevice = 0x1C0104,
+                    .classOfDevice = 0x120104,
                     .lmpSubversion = 0x2209,
                     .manufacturer = 0x000A,
                     .records = {objectPush(0x00010000, 12), pan(0x00010001, false)}});
