@@ -422,6 +422,22 @@ INSTANTIATE_TEST_SUITE_P(
         return n;
     });
 
+// The record's outline is checked whatever is asked for; the inside of a
+// value only when that value is asked for.
+TEST(SdpAttribute, DamageInsideOneValueOnlyRefusesThatValue) {
+    // 0x0004's sequence says 3 bytes, but its child claims 9.
+    Bytes rec = record({{0x0001, seq({uuid16(0x1101)})},
+                        {0x0004, Bytes{0x35, 0x03, 0x25, 0x09, 'a'}},
+                        {0x0005, nest(40, nil())}});
+    SDP_ELEMENT_DATA e{};
+    EXPECT_EQ(getAttribute(rec, 0x0001, e), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(getAttribute(rec, 0x0004, e), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(getAttribute(rec, 0x0005, e), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(getAttribute(rec, 0x0009, e), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_EQ(Corvale::ServiceClassUUID(rec.data(), static_cast<ULONG>(rec.size())),
+              Corvale::BTUUID(0x1101u));
+}
+
 TEST(SdpAttribute, NullAndEmptyArgumentsAreRefused) {
     Bytes rec = record({{1, seq({uuid16(0x1101)})}});
     SDP_ELEMENT_DATA e{};

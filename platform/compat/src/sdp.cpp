@@ -8,105 +8,70 @@
 
 namespace Corvale::Compat::Sdp {
 
+using namespace detail;
+
 namespace {
 
-std::uint64_t bigEndian(const std::uint8_t* p, std::size_t n) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
-    return v;
-}
-
-// Type descriptors of the Core Specification.
-enum : std::uint8_t {
-    kNil = 0,
-    kUint = 1,
-    kInt = 2,
-    kUuid = 3,
-    kString = 4,
-    kBool = 5,
-    kSequence = 6,
-    kAlternative = 7,
-    kUrl = 8,
-};
-
-// Which size descriptors each type may carry, as a bit mask over 0..7.
-std::uint8_t allowedSizes(std::uint8_t type) {
-    switch (type) {
-        case kNil:
-        case kBool:
-            return 0x01;  // index 0 only (nil: no data; bool: one byte)
-        case kUint:
-        case kInt:
-            return 0x1F;  // 1, 2, 4, 8 or 16 bytes
-        case kUuid:
-            return 0x16;  // 2, 4 or 16 bytes
-        case kString:
-        case kSequence:
-        case kAlternative:
-        case kUrl:
-            return 0xE0;  // an 8-, 16- or 32-bit length follows
-        default:
-            return 0;  // reserved
+// The inside of a container whose header has been read: every child, down to
+// kMaxDepth levels, must be sound and the children must exactly fill their
+// parents. Without recursion: a stack of the ends of the open containers, so
+// a hostile record costs neither stack nor more than one pass over its bytes.
+bool containerIsSound(const std::uint8_t* bytes, const Header& h, unsigned depth) {
+    if (depth > kMaxDepth) return false;
+    std::size_t ends[kMaxDepth + 1];
+    unsigned open = 0;  // containers open below the outer one
+    ends[0] = static_cast<std::size_t>(h.totalSize());
+    std::size_t at = h.headerSize;
+    for (;;) {
+        // Close every container whose children are all read.
+        while (at == ends[open]) {
+            if (open == 0) return true;
+            --open;
+        }
+        Header c;
+        if (!readHeader(bytes + at, ends[open] - at, c)) return false;
+        if (isContainer(c.type)) {
+            if (depth + open + 1 > kMaxDepth) return false;
+            ends[++open] = at + static_cast<std::size_t>(c.totalSize());
+            at += c.headerSize;
+        } else {
+            at += static_cast<std::size_t>(c.totalSize());
+        }
     }
 }
 
 }  // namespace
 
-bool readHeader(const std::uint8_t* bytes, std::size_t available, Header& header) {
-    if (bytes == nullptr || available < 1) return false;
-    const std::uint8_t type = bytes[0] >> 3;
-    const std::uint8_t sizeIndex = bytes[0] & 0x07;
-    if ((allowedSizes(type) >> sizeIndex & 1) == 0) return false;
-
-    std::size_t headerSize = 1;
-    std::uint64_t dataSize = 0;
-    if (sizeIndex >= 5) {
-        const std::size_t prefix = std::size_t{1} << (sizeIndex - 5);  // 1, 2 or 4 bytes
-        if (available < 1 + prefix) return false;
-        dataSize = bigEndian(bytes + 1, prefix);
-        headerSize += prefix;
-    } else if (type != kNil) {
-        dataSize = std::uint64_t{1} << sizeIndex;
-    }
-    // Both terms are below 2^33, so the sum cannot wrap.
-    if (headerSize + dataSize > available) return false;
-
-    header.type = type;
-    header.sizeIndex = sizeIndex;
-    header.headerSize = headerSize;
-    header.dataSize = dataSize;
-    return true;
-}
-
 bool validate(const std::uint8_t* bytes, std::size_t available, unsigned depth, std::size_t& size) {
     Header h;
     if (!readHeader(bytes, available, h)) return false;
-    if (isContainer(h.type)) {
-        if (depth > kMaxDepth) return false;
-        // The children must exactly fill the container.
-        const std::size_t end = static_cast<std::size_t>(h.totalSize());
-        std::size_t at = h.headerSize;
-        while (at < end) {
-            std::size_t child = 0;
-            if (!validate(bytes + at, end - at, depth + 1, child)) return false;
-            at += child;
-        }
-    }
+    if (isContainer(h.type) && !containerIsSound(bytes, h, depth)) return false;
     size = static_cast<std::size_t>(h.totalSize());
     return true;
 }
+
+namespace {
+
+// Fills `out` from an element already known to be whole and valid.
+void fill(const std::uint8_t* bytes, const Header& h, SDP_ELEMENT_DATA& out);
+
+}  // namespace
 
 bool decode(const std::uint8_t* bytes, std::size_t available, unsigned depth, SDP_ELEMENT_DATA& out,
             std::size_t& size) {
     Header h;
     if (!readHeader(bytes, available, h)) return false;
-    if (isContainer(h.type)) {
-        if (!validate(bytes, available, depth, size)) return false;
-    } else {
-        size = static_cast<std::size_t>(h.totalSize());
-    }
+    if (isContainer(h.type) && !containerIsSound(bytes, h, depth)) return false;
+    size = static_cast<std::size_t>(h.totalSize());
+    fill(bytes, h, out);
+    return true;
+}
 
-    SDP_ELEMENT_DATA e;
+namespace {
+
+void fill(const std::uint8_t* bytes, const Header& h, SDP_ELEMENT_DATA& out) {
+    const auto size = static_cast<std::size_t>(h.totalSize());
+    SDP_ELEMENT_DATA& e = out;
     std::memset(&e, 0, sizeof e);
     e.specificType = SDP_ST_NONE;
     const std::uint8_t* data = bytes + h.headerSize;
@@ -206,13 +171,9 @@ bool decode(const std::uint8_t* bytes, std::size_t available, unsigned depth, SD
             e.data.sequence.length = static_cast<ULONG>(size);
             break;
         default:
-            return false;  // readHeader lets no other type through
+            break;  // readHeader lets no other type through
     }
-    out = e;
-    return true;
 }
-
-namespace {
 
 // The container cursor is the offset of the next child, plus one so that it
 // is never null. Where a handle has room, the upper bits carry a check value
@@ -221,18 +182,12 @@ namespace {
 // bounds-checked in any case, so a bad cursor can never cause a wild read.
 constexpr unsigned kCheckShift = 33;
 
-std::uint64_t mix(std::uint64_t x) {
-    x ^= x >> 30;
-    x *= 0xBF58476D1CE4E5B9ull;
-    x ^= x >> 27;
-    x *= 0x94D049BB133111EBull;
-    x ^= x >> 31;
-    return x;
-}
-
+// One multiplication: every bit of the address, length and offset reaches
+// the upper bits of the product, which become the check value.
 std::uint64_t check(const void* container, ULONG length, std::uint64_t offset) {
     const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(container));
-    return mix(address ^ mix(offset ^ (std::uint64_t{length} << 32))) >> kCheckShift;
+    return ((address ^ (std::uint64_t{length} << 32) ^ offset) * 0x9E3779B97F4A7C15ull) >>
+           kCheckShift;
 }
 
 HBLUETOOTH_CONTAINER_ELEMENT makeCursor(const void* container, ULONG length, std::size_t offset) {
@@ -278,9 +233,12 @@ extern "C" DWORD BluetoothSdpGetAttributeValue(LPBYTE pRecordStream, ULONG cbRec
     if (pRecordStream == nullptr || pAttributeData == nullptr || cbRecordLength == 0)
         return ERROR_INVALID_PARAMETER;
 
-    // A record is exactly one sequence of (attribute ID, value) pairs. The whole
-    // record is checked before anything is answered, so a damaged record is
-    // refused whatever attribute is asked for.
+    // A record is exactly one sequence of (attribute ID, value) pairs. Its
+    // outline is checked to the end whatever is asked for: every ID, and every
+    // value's extent against the bytes present, so a record cut or overrun
+    // anywhere is refused. Inside, only the asked value is checked (in full):
+    // the others are never read, and damage in one of them does not hide an
+    // attribute that is sound.
     Sdp::Header record;
     if (!Sdp::readHeader(pRecordStream, cbRecordLength, record) || record.type != 6 ||
         record.totalSize() != cbRecordLength)
@@ -294,17 +252,16 @@ extern "C" DWORD BluetoothSdpGetAttributeValue(LPBYTE pRecordStream, ULONG cbRec
         if (end - at < 3 || pRecordStream[at] != 0x09) return ERROR_INVALID_PARAMETER;
         const auto id = static_cast<USHORT>((pRecordStream[at + 1] << 8) | pRecordStream[at + 2]);
         at += 3;
-        std::size_t valueSize = 0;
-        if (!Sdp::validate(pRecordStream + at, end - at, 2, valueSize))
-            return ERROR_INVALID_PARAMETER;
+        Sdp::Header value;
+        if (!Sdp::readHeader(pRecordStream + at, end - at, value)) return ERROR_INVALID_PARAMETER;
         if (id == usAttributeId && found == 0) found = at;
-        at += valueSize;
+        at += static_cast<std::size_t>(value.totalSize());
     }
     if (found == 0) return ERROR_FILE_NOT_FOUND;
 
     std::size_t size = 0;
     if (!Sdp::decode(pRecordStream + found, end - found, 2, *pAttributeData, size))
-        return ERROR_INVALID_PARAMETER;  // cannot happen: validated above
+        return ERROR_INVALID_PARAMETER;
     return ERROR_SUCCESS;
 }
 

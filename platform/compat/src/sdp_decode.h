@@ -15,7 +15,7 @@
 namespace Corvale::Compat::Sdp {
 
 // Containers may nest this deep (the outermost one counts as level 1). Real
-// records use four or five levels; the bound only keeps recursion finite.
+// records use four or five levels; the bound keeps the work per element finite.
 inline constexpr unsigned kMaxDepth = 32;
 
 // The header of one data element.
@@ -28,10 +28,112 @@ struct Header {
     std::uint64_t totalSize() const { return headerSize + dataSize; }
 };
 
+namespace detail {
+
+inline std::uint64_t bigEndian(const std::uint8_t* p, std::size_t n) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) v = (v << 8) | p[i];
+    return v;
+}
+
+// Type descriptors of the Core Specification.
+enum : std::uint8_t {
+    kNil = 0,
+    kUint = 1,
+    kInt = 2,
+    kUuid = 3,
+    kString = 4,
+    kBool = 5,
+    kSequence = 6,
+    kAlternative = 7,
+    kUrl = 8,
+};
+
+// What one descriptor byte says: whether the Core Specification allows it,
+// how many length bytes follow it, and the data size of a fixed-size type.
+struct Descriptor {
+    bool allowed;
+    std::uint8_t lengthBytes;
+    std::uint8_t fixedSize;
+};
+
+constexpr Descriptor describe(unsigned byte) {
+    const unsigned type = byte >> 3;
+    const unsigned index = byte & 7;
+    // Which size indexes each type may carry, as a bit mask over 0..7.
+    unsigned allowedIndexes = 0;
+    switch (type) {
+        case kNil:
+        case kBool:
+            allowedIndexes = 0x01;  // index 0 only (nil: no data; bool: one byte)
+            break;
+        case kUint:
+        case kInt:
+            allowedIndexes = 0x1F;  // 1, 2, 4, 8 or 16 bytes
+            break;
+        case kUuid:
+            allowedIndexes = 0x16;  // 2, 4 or 16 bytes
+            break;
+        case kString:
+        case kSequence:
+        case kAlternative:
+        case kUrl:
+            allowedIndexes = 0xE0;  // an 8-, 16- or 32-bit length follows
+            break;
+        default:
+            break;  // reserved types
+    }
+    if ((allowedIndexes >> index & 1) == 0) return {false, 0, 0};
+    if (index >= 5) return {true, static_cast<std::uint8_t>(1u << (index - 5)), 0};
+    return {true, 0, static_cast<std::uint8_t>(type == kNil ? 0 : 1u << index)};
+}
+
+struct DescriptorTable {
+    Descriptor entries[256];
+    constexpr DescriptorTable() : entries() {
+        for (unsigned b = 0; b < 256; ++b) entries[b] = describe(b);
+    }
+};
+
+inline constexpr DescriptorTable kDescriptors;
+
+}  // namespace detail
+
 // Reads the header at bytes[0..available). Fails for a reserved type, a size
 // descriptor the type does not allow, a truncated length prefix, or data that
 // would run past `available`.
-bool readHeader(const std::uint8_t* bytes, std::size_t available, Header& header);
+inline bool readHeader(const std::uint8_t* bytes, std::size_t available, Header& header) {
+    if (bytes == nullptr || available < 1) return false;
+    const detail::Descriptor d = detail::kDescriptors.entries[bytes[0]];
+    if (!d.allowed) return false;
+
+    std::size_t headerSize = 1;
+    std::uint64_t dataSize = d.fixedSize;
+    if (d.lengthBytes != 0) {
+        if (available < 1u + d.lengthBytes) return false;
+        switch (d.lengthBytes) {
+            case 1:
+                dataSize = bytes[1];
+                break;
+            case 2:
+                dataSize = std::uint64_t{bytes[1]} << 8 | bytes[2];
+                break;
+            default:
+                dataSize = std::uint64_t{bytes[1]} << 24 | std::uint64_t{bytes[2]} << 16 |
+                           std::uint64_t{bytes[3]} << 8 | bytes[4];
+                break;
+        }
+        headerSize += d.lengthBytes;
+    }
+    // Both terms are below 2^33, so the sum cannot wrap.
+    if (headerSize + dataSize > available) return false;
+
+    header.type = bytes[0] >> 3;
+    header.sizeIndex = bytes[0] & 7;
+    header.headerSize = headerSize;
+    header.dataSize = dataSize;
+    return true;
+}
 
 // Checks one whole element at bytes[0..available), containers included down
 // to kMaxDepth levels counted from `depth` (the level the element sits at).
