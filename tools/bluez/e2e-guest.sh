@@ -1,0 +1,101 @@
+#!/bin/sh
+# The guest half of tools/bluez/e2e.sh: runs inside the virtual machine,
+# chrooted into the host's root (read-only over 9p, with /run and /tmp in
+# memory). Starts a system bus, two virtual controllers and bluetoothd, then
+# runs the probe: publish from one process, look from another, withdraw,
+# look again. Ends with one line "E2E RESULT: PASS" or "E2E RESULT: FAIL".
+#
+#   e2e-guest.sh <e2e_probe> <extracted bluez> <extracted bluez-test-tools>
+probe=$1
+bluez=$2
+btt=$3
+say() { echo "E2E: $*"; }
+finish() {
+    say "bluetoothd log (last lines):"
+    tail -n 15 /run/bluetoothd.log 2>/dev/null | sed 's/^/E2E:   /'
+    echo "E2E RESULT: $1"
+    exit 0
+}
+
+export PATH=/usr/sbin:/usr/bin:/sbin:/bin
+cat > /run/bus.conf <<'CONF'
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>system</type>
+  <listen>unix:path=/run/e2e-system-bus</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow user="*"/>
+    <allow own="*"/>
+    <allow send_destination="*"/>
+    <allow receive_sender="*"/>
+  </policy>
+</busconfig>
+CONF
+address=$(dbus-daemon --config-file=/run/bus.conf --fork --nopidfile --print-address) ||
+    finish FAIL
+export DBUS_SYSTEM_BUS_ADDRESS=$address
+bus() { busctl --address="$address" "$@"; }
+
+"$btt/usr/bin/btvirt" -l2 > /run/btvirt.log 2>&1 &
+i=0
+until [ -e /sys/class/bluetooth/hci1 ]; do
+    i=$((i + 1))
+    [ $i -gt 100 ] && { say "btvirt made no controllers:"; cat /run/btvirt.log; finish FAIL; }
+    sleep 0.1
+done
+say "virtual controllers: $(ls /sys/class/bluetooth | tr '\n' ' ')"
+
+mkdir -p /run/btstate
+cat > /run/main.conf <<'CONF'
+[General]
+Name = corvale-e2e
+Class = 0x00010c
+DiscoverableTimeout = 0
+CONF
+STATE_DIRECTORY=/run/btstate "$bluez/usr/libexec/bluetooth/bluetoothd" -n -d -f /run/main.conf \
+    > /run/bluetoothd.log 2>&1 &
+i=0
+until bus introspect org.bluez /org/bluez/hci1 > /dev/null 2>&1; do
+    i=$((i + 1))
+    [ $i -gt 150 ] && { say "bluetoothd did not come up"; finish FAIL; }
+    sleep 0.2
+done
+# Both radios take connections: BlueZ keeps page scan off on a radio that is
+# neither discoverable nor paired with anything, and the publisher reads the
+# records of both radios.
+bus set-property org.bluez /org/bluez/hci0 org.bluez.Adapter1 Powered b true &&
+    bus set-property org.bluez /org/bluez/hci0 org.bluez.Adapter1 Discoverable b true &&
+    bus set-property org.bluez /org/bluez/hci1 org.bluez.Adapter1 Alias s "Corvale Peer" &&
+    bus set-property org.bluez /org/bluez/hci1 org.bluez.Adapter1 Powered b true &&
+    bus set-property org.bluez /org/bluez/hci1 org.bluez.Adapter1 Discoverable b true ||
+    finish FAIL
+say "bluetoothd up; both radios powered and discoverable, hci1 as \"Corvale Peer\""
+
+# The publisher holds its registration until its stdin ends.
+mkfifo /run/hold
+"$probe" publish < /run/hold > /run/publish.log 2>&1 &
+publisher=$!
+exec 3> /run/hold
+i=0
+until grep -q "published" /run/publish.log 2>/dev/null; do
+    i=$((i + 1))
+    if [ $i -gt 300 ] || ! kill -0 $publisher 2>/dev/null; then
+        cat /run/publish.log
+        finish FAIL
+    fi
+    sleep 0.2
+done
+cat /run/publish.log
+
+"$probe" present || { exec 3>&-; finish FAIL; }
+
+exec 3>&-
+wait $publisher
+publisher_rc=$?
+cat /run/publish.log | grep withdrawn
+[ $publisher_rc -eq 0 ] || finish FAIL
+
+"$probe" absent || finish FAIL
+finish PASS
