@@ -411,6 +411,10 @@ INSTANTIATE_TEST_SUITE_P(
         BadRecordCase{"id as uint32", seq({u32(1), seq({uuid16(0x1101)})})},
         BadRecordCase{"id as uuid16", seq({uuid16(1), seq({uuid16(0x1101)})})},
         BadRecordCase{"trailing byte after the record", cat({record({{1, seq({})}}), {0x00}})},
+        // Bytes past the record's own length are not part of it, even when
+        // they look like an attribute.
+        BadRecordCase{"attribute past the record's end",
+                      cat({record({{0x0100, text("x")}}), u16(1), seq({uuid16(0x1101)})})},
         BadRecordCase{"damage after the asked attribute",
                       seq({u16(1), seq({uuid16(0x1101)}), u16(2), Bytes{0x25, 0x09}})},
         BadRecordCase{"absurd record length",
