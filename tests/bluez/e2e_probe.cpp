@@ -24,7 +24,11 @@ namespace {
 const wchar_t* const kPeerName = L"Corvale Peer";
 const wchar_t* const kServiceName = L"Corvale E2E Chat";
 const wchar_t* const kServiceComment = L"Published from the other side";
-const wchar_t* const kServiceUuid = L"{6A1E9D42-3C5B-4F0E-9A11-5D2B7C804419}";
+// OBEX Object Push: bluetoothd adds the Object Transfer service bit to the
+// radio's class while a profile of this class is registered, which gives the
+// radios a class that the engine's validation keeps (major and minor class
+// alone, as main.conf sets them, carry no service bit and read as 0).
+const wchar_t* const kServiceUuid = L"{00001105-0000-1000-8000-00805F9B34FB}";
 constexpr std::uint32_t kServicePort = 11;
 
 std::string u8(const std::wstring& w) {
@@ -37,7 +41,8 @@ void say(const std::string& line) {
 
 int failed(const std::string& why) {
     std::cout << "E2E: FAILED: " << why;
-    if (!baselib::getError().empty()) std::cout << " (last error: " << u8(baselib::getError()) << ")";
+    if (!baselib::getError().empty())
+        std::cout << " (last error: " << u8(baselib::getError()) << ")";
     std::cout << std::endl;
     return 1;
 }
@@ -107,6 +112,7 @@ int present() {
     }
     if (found == nullptr) return failed("the inquiry did not find the peer radio");
     if (found->Name() != kPeerName) return failed("the peer's name was not resolved");
+    if (peerClass == 0) return failed("the peer radio has no valid class");
     if (found->COD().value() != peerClass) return failed("the peer's class differs");
 
     if (!found->DiscoverServices()) return failed("DiscoverServices on the peer");
@@ -136,10 +142,14 @@ int main(int argc, char** argv) {
     if (!baselib::WinsockStart()) return failed("WinsockStart");
     const std::string mode = argc > 1 ? argv[1] : "";
     int rc = 2;
-    if (mode == "publish") rc = publish();
-    else if (mode == "present") rc = present();
-    else if (mode == "absent") rc = absent();
-    else std::cerr << "usage: e2e_probe publish|present|absent\n";
+    if (mode == "publish")
+        rc = publish();
+    else if (mode == "present")
+        rc = present();
+    else if (mode == "absent")
+        rc = absent();
+    else
+        std::cerr << "usage: e2e_probe publish|present|absent\n";
     baselib::WinsockClear();
     return rc;
 }

@@ -89,6 +89,9 @@ until grep -q "published" /run/publish.log 2>/dev/null; do
 done
 cat /run/publish.log
 
+for hci in hci0 hci1; do
+    say "$hci class as bluetoothd has it now: $(bus get-property org.bluez /org/bluez/$hci org.bluez.Adapter1 Class)"
+done
 "$probe" present || { exec 3>&-; finish FAIL; }
 
 exec 3>&-

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# CI, BlueZ stage: the mock-bluetoothd tests (part of ctest) and the end-to-end
+# run on the real stack under qemu (tools/bluez/e2e.sh). About 1-2 minutes on
+# 2 cores without KVM, plus a one-time download of ~75 MB of packages.
+#
+#   bash .ci/bluez-e2e.sh [build dir]     (default build/default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/default}
+start=$(date +%s)
+stage() { echo; echo "=== bluez: $* ($(($(date +%s) - start)) s)"; }
+
+stage "packages for the mock bus"
+missing=()
+for p in dbus python3-dbusmock libsystemd-dev; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+stage "build"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset default -B "$build"
+cmake --build "$build" -j2 --target bluez_sdp_test bluez_mock_test e2e_probe
+
+stage "mock bluetoothd and scripted SDP peers"
+ctest --test-dir "$build" --output-on-failure -R '^(Sdp|Backend|Engine|RecordXml|BluezCodes)'
+
+stage "end to end on the real stack under qemu"
+bash tools/bluez/e2e.sh "$build"
+
+stage "done"
