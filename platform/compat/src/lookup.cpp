@@ -191,6 +191,8 @@ struct Packed {
     }
 };
 
+// An inquiry result has no comment and no blob here: the device information
+// blob of Windows carries nothing the backend does not already report.
 Packed pack(const DeviceResult& r, DWORD flags) {
     Packed p;
     if ((flags & LUP_RETURN_NAME) && r.name) p.name = fromUtf8(*r.name);
