@@ -486,19 +486,23 @@ DWORD BluezBackend::discover(Dbus::Connection& bus, const Adapter& adapter,
     heard.adapterPath = adapter.path;
     Dbus::Slot added, changed, owner;
     const std::string kFrom = "type='signal',sender='org.bluez',";
-    if (bus.addMatch(kFrom + "path='/',interface='org.freedesktop.DBus.ObjectManager',"
+    int r = bus.addMatch(kFrom +
+                             "path='/',interface='org.freedesktop.DBus.ObjectManager',"
                              "member='InterfacesAdded'",
-                     onInterfacesAdded, &heard, added) < 0 ||
-        bus.addMatch(kFrom +
-                         "interface='org.freedesktop.DBus.Properties',"
-                         "member='PropertiesChanged',path_namespace='" +
-                         adapter.path + "'",
-                     onPropertiesChanged, &heard, changed) < 0 ||
-        bus.addMatch("type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
-                     "interface='org.freedesktop.DBus',member='NameOwnerChanged',"
-                     "arg0='org.bluez'",
-                     onNameOwnerChanged, &heard, owner) < 0)
-        return lookupCode(Cause::NoService);
+                         onInterfacesAdded, &heard, added);
+    if (r >= 0)
+        r = bus.addMatch(kFrom +
+                             "interface='org.freedesktop.DBus.Properties',"
+                             "member='PropertiesChanged',path_namespace='" +
+                             adapter.path + "'",
+                         onPropertiesChanged, &heard, changed);
+    if (r >= 0)
+        r = bus.addMatch(
+            "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
+            "interface='org.freedesktop.DBus',member='NameOwnerChanged',arg0='org.bluez'",
+            onNameOwnerChanged, &heard, owner);
+    // Without the signals the inquiry would hear nothing: that is a failure.
+    if (r < 0) return lookupCode(dbusCause(r, {}));
 
     Dbus::Message reply;
     Dbus::Failure failure;

@@ -7,10 +7,16 @@
 // must leave the system as it found it.
 //
 // Which adapter: radios() lists every org.bluez.Adapter1 in the natural order
-// of its object path (hci2 before hci10). An inquiry, a cache answer and a
-// service search use the first adapter in that order that is powered; the
-// kernel routes an SDP connection to a local radio's own address through
-// another adapter, so the radios of one machine can read each other's records.
+// of its object path (hci2 before hci10). An inquiry and a cache answer use
+// the first adapter in that order that is powered. A service search needs a
+// powered adapter and leaves the route to the kernel, which sends a
+// connection to a local radio's own address out through another adapter: the
+// radios of one machine read each other's records. A machine with a single
+// radio cannot read that radio's own records this way (WSAEHOSTUNREACH, left
+// in the error text while the radio is still listed).
+//
+// Caches: "cache" for an inquiry means the devices BlueZ already holds; SDP
+// records are never cached, a service search always asks the device.
 //
 // Error codes, by cause. Radio enumeration answers with Win32 codes, lookups
 // and publication with the Winsock codes a Windows user sees for the same
