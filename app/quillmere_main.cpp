@@ -21,7 +21,6 @@ int main(int argc, char** argv) {
         Corvale::Sim::loadDemoNeighbourhood(world);
         // Slow enough to see the progress bar, as with a real radio.
         world.setInquiryDuration(3000ms);
-        world.setSdpDuration(1200ms);
         world.setLogging(false);
     }
 #endif
@@ -34,6 +33,11 @@ int main(int argc, char** argv) {
 
     {
         Corvale::BTNetwork net;
+#ifdef QUILLMERE_DEMO
+        // The local radios' own records were read at once, as from a local
+        // radio; a remote device takes its time to answer.
+        Corvale::Sim::World::instance().setSdpDuration(std::chrono::milliseconds(1200));
+#endif
         {
             Quillmere::BTNetwork_Form form(net);
 #ifdef QUILLMERE_DEMO

@@ -133,6 +133,8 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
     Services->header()->resizeSection(0, scaledWidth(this, 128));
     Services->header()->resizeSection(1, scaledWidth(this, 110));
     Services->header()->resizeSection(2, scaledWidth(this, 230));
+    // "Port": a narrow default, so the four columns fit the window.
+    Services->header()->resizeSection(3, scaledWidth(this, 50));
     layout->addWidget(Services, 1);
 
     connect(COD_Services, &QListWidget::itemChanged, this, &BTDevice_Form::COD_Services_ItemCheck);
@@ -216,12 +218,17 @@ void BTDevice_Form::Fill_Services(const std::vector<Corvale::BTService>& service
                                               toStr(service.UUID().asString()),
                                               QString::number(service.Port())});
         row->setIcon(0, image);
+        for (int cell = 0; cell < 2; ++cell) row->setToolTip(cell, row->text(cell));
         SortedList::setRecordIndex(row, i);
         rows.append(row);
     }
     list->addTopLevelItems(rows);
     list->setUpdatesEnabled(true);
     list->setItemSorter(sorter);
+    // The name may grow a little and the UUID is always shown whole; a long
+    // comment stays cut, its whole text in the row's tool tip.
+    list->fitColumns({scaledWidth(this, 128), scaledWidth(this, 110), scaledWidth(this, 230)},
+                     {scaledWidth(this, 180), scaledWidth(this, 110), scaledWidth(this, 300)});
 }
 
 void BTDevice_Form::showEvent(QShowEvent* event) {

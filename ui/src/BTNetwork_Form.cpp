@@ -110,8 +110,7 @@ SortedList* BTNetwork_Form::makeList(const QString& name, const QString& tip) {
     list->setHeaderLabels({QStringLiteral("Major device class"),
                            QStringLiteral("Minor device class"), QStringLiteral("Device name"),
                            QStringLiteral("Device address")});
-    const int widths[] = {130, 130, 120, 120};
-    for (int i = 0; i < 4; ++i) list->header()->resizeSection(i, scaledWidth(this, widths[i]));
+    for (int i = 0; i < 4; ++i) list->header()->resizeSection(i, columnWidths()[i]);
     return list;
 }
 
@@ -194,6 +193,15 @@ void BTNetwork_Form::Fill_Devices(const std::vector<Corvale::BTDevice>& devices,
     list->addTopLevelItems(rows);
     list->setUpdatesEnabled(true);
     list->setItemSorter(sorter);
+    // Long names and class texts are shown whole rather than cut short.
+    // Up to a limit, so that the address stays in view.
+    list->fitColumns(columnWidths(), {scaledWidth(this, 130), scaledWidth(this, 180),
+                                      scaledWidth(this, 200), scaledWidth(this, 130)});
+}
+
+QList<int> BTNetwork_Form::columnWidths() const {
+    return {scaledWidth(this, 130), scaledWidth(this, 130), scaledWidth(this, 120),
+            scaledWidth(this, 120)};
 }
 
 void BTNetwork_Form::UInterface(bool enabled) {

@@ -47,6 +47,8 @@ SortedList::SortedList(QWidget* parent) : QTreeWidget(parent) {
     header()->setSortIndicatorShown(false);
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
+    // Large lists: column fitting looks at the first rows only.
+    header()->setResizeContentsPrecision(200);
     header()->setStretchLastSection(false);
     setItemDelegate(new GridDelegate(this));
 }
@@ -67,6 +69,18 @@ void SortedList::Sort() {
 void SortedList::addRowSorted(QTreeWidgetItem* row) {
     addTopLevelItem(row);
     Sort();
+}
+
+void SortedList::fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths) {
+    const int n = qMin(qMin(minimumWidths.size(), maximumWidths.size()), columnCount());
+    for (int i = 0; i < n; ++i) {
+        if (minimumWidths[i] >= maximumWidths[i]) {
+            header()->resizeSection(i, minimumWidths[i]);
+            continue;
+        }
+        const int wanted = qMax(sizeHintForColumn(i), header()->sectionSizeHint(i));
+        header()->resizeSection(i, qBound(minimumWidths[i], wanted, maximumWidths[i]));
+    }
 }
 
 void SortedList::setRecordIndex(QTreeWidgetItem* row, quint64 index) {

@@ -70,6 +70,8 @@ private:
     void openFocused(SortedList* list, std::vector<Corvale::BTDevice>& devices);
 
     SortedList* makeList(const QString& name, const QString& tip);
+    // The lists' column widths at the window's font.
+    QList<int> columnWidths() const;
 
     bool CanClose = true;
     bool RemRet = false;

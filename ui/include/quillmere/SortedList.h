@@ -36,6 +36,11 @@ public:
     // and append in one batch); kept for the benchmark that shows why.
     void addRowSorted(QTreeWidgetItem* row);
 
+    // Widens each column that is too narrow for its texts (as far as the
+    // first rows show them), within the given bounds; the user can still
+    // resize them afterwards.
+    void fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths);
+
     // The position of the engine record a row was made from.
     static void setRecordIndex(QTreeWidgetItem* row, quint64 index);
     static bool recordIndex(const QTreeWidgetItem* row, quint64& index);
