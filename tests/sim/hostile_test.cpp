@@ -113,31 +113,29 @@ TEST_F(SimTest, DeviceWithTwoHundredRecords) {
 // A well-formed record of size bytes in all: HID class, L2CAP, and a
 // HIDDescriptorList whose report descriptor fills the rest.
 std::vector<BYTE> hidRecordOf(std::size_t size) {
-    const std::vector<BYTE> head = {0x09, 0x00, 0x01, 0x35, 0x03, 0x19, 0x11, 0x24,
-                                    0x09, 0x00, 0x04, 0x35, 0x03, 0x19, 0x01, 0x00};
-    // attribute id (3) + seq16 header (3) + seq16 header (3) + uint8 (2) + text16 header (3)
-    const std::size_t descriptor = size - 3 - head.size() - 3 - 3 - 3 - 2 - 3;
-    std::vector<BYTE> body = head;
+    const BYTE head[] = {0x09, 0x00, 0x01, 0x35, 0x03, 0x19, 0x11, 0x24,
+                         0x09, 0x00, 0x04, 0x35, 0x03, 0x19, 0x01, 0x00};
+    // record header (3), attribute id (3), two sequence headers (3 + 3),
+    // the uint8 descriptor type (2), the text header (3)
+    const std::size_t descriptor = size - 3 - sizeof head - 3 - 3 - 3 - 2 - 3;
     const std::size_t inner = 2 + 3 + descriptor, outer = 3 + inner;
-    const std::vector<BYTE> attr = {0x09,
-                                    0x02,
-                                    0x06,
-                                    0x36,
-                                    static_cast<BYTE>(outer >> 8),
-                                    static_cast<BYTE>(outer),
-                                    0x36,
-                                    static_cast<BYTE>(inner >> 8),
-                                    static_cast<BYTE>(inner),
-                                    0x08,
-                                    0x22,
-                                    0x26,
-                                    static_cast<BYTE>(descriptor >> 8),
-                                    static_cast<BYTE>(descriptor)};
-    body.insert(body.end(), attr.begin(), attr.end());
-    body.resize(body.size() + descriptor, 0x05);
-    std::vector<BYTE> out = {0x36, static_cast<BYTE>(body.size() >> 8),
-                             static_cast<BYTE>(body.size())};
-    out.insert(out.end(), body.begin(), body.end());
+    const std::size_t body = sizeof head + 3 + 3 + outer;
+    std::vector<BYTE> out;
+    out.reserve(size);
+    auto header16 = [&out](BYTE type, std::size_t length) {
+        out.push_back(type);
+        out.push_back(static_cast<BYTE>(length >> 8));
+        out.push_back(static_cast<BYTE>(length));
+    };
+    header16(0x36, body);
+    for (BYTE b : head) out.push_back(b);
+    for (BYTE b : {0x09, 0x02, 0x06}) out.push_back(b);
+    header16(0x36, outer);
+    header16(0x36, inner);
+    out.push_back(0x08);
+    out.push_back(0x22);
+    header16(0x26, descriptor);
+    out.resize(out.size() + descriptor, 0x05);
     return out;
 }
 

@@ -21,8 +21,10 @@ TEST_P(Encoding, IsByteExact) {
 }
 
 Bytes textOf(std::size_t header, std::size_t length, std::initializer_list<std::uint8_t> size) {
-    Bytes b = {static_cast<std::uint8_t>(header)};
-    b.insert(b.end(), size);
+    Bytes b;
+    b.reserve(1 + size.size() + length);
+    b.push_back(static_cast<std::uint8_t>(header));
+    for (std::uint8_t s : size) b.push_back(s);
     b.resize(b.size() + length, 'a');
     return b;
 }

@@ -34,25 +34,22 @@ std::vector<BYTE> classRecord(std::uint16_t uuid) {
             0x00};
 }
 
-// A record of about size bytes whose class is 0x1124, padded in a text attribute.
+// A record of size + 2 bytes whose class is 0x1124, padded in a text attribute.
 std::vector<BYTE> largeRecord(std::size_t size) {
-    std::vector<BYTE> r = classRecord(0x1124);
-    const std::size_t pad = size - r.size() - 3 - 5;
-    std::vector<BYTE> attr = {0x09,
-                              0x02,
-                              0x06,
-                              0x27,
-                              static_cast<BYTE>(pad >> 24),
-                              static_cast<BYTE>(pad >> 16),
-                              static_cast<BYTE>(pad >> 8),
-                              static_cast<BYTE>(pad)};
-    attr.resize(attr.size() + pad, 0x22);
-    std::vector<BYTE> body(r.begin() + 2, r.end());
-    body.insert(body.end(), attr.begin(), attr.end());
-    std::vector<BYTE> out = {0x37, static_cast<BYTE>(body.size() >> 24),
-                             static_cast<BYTE>(body.size() >> 16),
-                             static_cast<BYTE>(body.size() >> 8), static_cast<BYTE>(body.size())};
-    out.insert(out.end(), body.begin(), body.end());
+    const std::vector<BYTE> head = classRecord(0x1124);
+    const std::size_t pad = size - head.size() - 3 - 5;
+    const std::size_t body = (head.size() - 2) + 8 + pad;
+    std::vector<BYTE> out;
+    out.reserve(5 + body);
+    auto be32 = [&out](std::size_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<BYTE>(v >> shift));
+    };
+    out.push_back(0x37);  // sequence, 32-bit length
+    be32(body);
+    for (std::size_t i = 2; i < head.size(); ++i) out.push_back(head[i]);
+    for (BYTE b : {0x09, 0x02, 0x06, 0x27}) out.push_back(b);  // 0x0206: text, 32-bit length
+    be32(pad);
+    out.resize(out.size() + pad, 0x22);
     return out;
 }
 
