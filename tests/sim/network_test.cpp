@@ -159,7 +159,7 @@ TEST_F(NetworkTest, ServiceFailureOnARadioIsNotALocalFailure) {
 TEST_F(NetworkTest, NullRadioAddressThrowsAndReleasesEverything) {
     world().addRadio(radio(kRadio1, "First", 0x1C0104, {record("A", 1)}));
     world().addRadio(radio(0, "Null"));
-    std::optional<BTNetwork> network;
+    std::optional<Network> network;
     try {
         network.emplace();
         ADD_FAILURE() << "no exception";

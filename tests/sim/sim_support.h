@@ -79,6 +79,11 @@ protected:
     }
 };
 
+// A BTNetwork that may live in an optional: the engine's class has virtual
+// hooks but, as designed, no virtual destructor, so only a final class may be
+// destroyed through its own type without a warning.
+class Network final : public Corvale::BTNetwork {};
+
 inline std::vector<std::wstring> names(const std::vector<Corvale::BTDevice>& list) {
     std::vector<std::wstring> out;
     for (const auto& d : list) out.push_back(d.Name());

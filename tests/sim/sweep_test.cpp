@@ -129,7 +129,7 @@ protected:
 // ------------------------------------------------------- DiscoverLocalDevices
 
 struct LocalState {
-    std::optional<BTNetwork> network;
+    std::optional<Network> network;
     Snapshot before;
 };
 
@@ -304,7 +304,7 @@ TEST_F(SweepTest, DiscoverServices) {
 // ------------------------------------------------------------- PublishService
 
 struct PublishState {
-    std::optional<BTNetwork> network;
+    std::optional<Network> network;
 };
 
 TEST_F(SweepTest, PublishService) {
