@@ -35,7 +35,7 @@ cat > /run/bus.conf <<'CONF'
 CONF
 address=$(dbus-daemon --config-file=/run/bus.conf --fork --nopidfile --print-address) ||
     finish FAIL
-export DBUS_SYSTEM_BUS_ADDRESS=$address
+export DBUS_SYSTEM_BUS_ADDRESS="$address"
 bus() { busctl --address="$address" "$@"; }
 
 "$btt/usr/bin/btvirt" -l2 > /run/btvirt.log 2>&1 &
@@ -97,7 +97,7 @@ done
 exec 3>&-
 wait $publisher
 publisher_rc=$?
-cat /run/publish.log | grep withdrawn
+grep withdrawn /run/publish.log
 [ $publisher_rc -eq 0 ] || finish FAIL
 
 "$probe" absent || finish FAIL

@@ -30,7 +30,7 @@ fail() {
 
 missing=()
 command -v qemu-system-x86_64 > /dev/null || missing+=(qemu-system-x86)
-[ -x /bin/busybox ] && file -L /bin/busybox 2> /dev/null | grep -q "statically linked" ||
+dpkg-query -W -f='${Status}' busybox-static 2> /dev/null | grep -q "install ok installed" ||
     missing+=(busybox-static)
 if ((${#missing[@]})); then
     sudo=""
@@ -46,12 +46,12 @@ kernel=$(apt-cache depends linux-image-amd64 2> /dev/null | sed -n 's/.*Depends:
 (
     cd "$work/debs"
     for p in "$kernel" bluez bluez-test-tools; do
-        ls ${p}_*.deb > /dev/null 2>&1 || apt-get download "$p" > /dev/null 2>&1 ||
+        ls "${p}"_*.deb > /dev/null 2>&1 || apt-get download "$p" > /dev/null 2>&1 ||
             { echo "e2e: cannot download $p" >&2; exit 1; }
     done
 )
 for p in "$kernel" bluez bluez-test-tools; do
-    [ -d "$work/$p" ] || dpkg -x "$work"/debs/${p}_*.deb "$work/$p"
+    [ -d "$work/$p" ] || dpkg -x "$work"/debs/"${p}"_*.deb "$work/$p"
 done
 version=${kernel#linux-image-}
 vmlinuz=$work/$kernel/boot/vmlinuz-$version
@@ -113,4 +113,6 @@ if grep -q "E2E RESULT: PASS" "$log"; then
     say "PASS"
     exit 0
 fi
+echo "e2e: the console's last lines:" >&2
+tail -n 40 "$log" >&2
 fail "see $log"
