@@ -72,7 +72,11 @@ int main() {
     int failures = 0;
     try {
         say(L"[2] BTNetwork: local radios and their services");
+        // The constructor discovers the radios as the tool does at start-up,
+        // but keeps no result: a text left behind is its failure, or a
+        // radio's failed service discovery. The refresh after it reports.
         Corvale::BTNetwork network;
+        if (!baselib::getError().empty()) say(L"    at start-up: " + errorText());
         const bool local = network.DiscoverLocalDevices();
         say(L"    " + std::to_wstring(network.LocalDevices().size()) + L" radio(s)");
         for (const Corvale::BTDevice& radio : network.LocalDevices()) {
@@ -96,8 +100,9 @@ int main() {
             ++failures;
         }
 
-        // No device has this address: on a working stack the discovery fails
-        // with the system's "host not found" kind of text, or finds nothing.
+        // No device has this address (00-00-5E-00-53-xx is set aside for
+        // documentation): on a working stack the discovery fails with the
+        // system's text for it, or finds nothing.
         Corvale::BTDevice madeUp(Corvale::BTAddress(0x00005E005301ULL), L"made-up device");
         say(L"[4] Service discovery on " + madeUp.Address().asString() + L" (a made-up address)");
         if (madeUp.DiscoverServices()) {
