@@ -8,7 +8,9 @@ Loads python-dbusmock's bluez5 template and adds what it lacks:
 - devices that bluetoothd already holds but that are out of range;
 - a bluetoothd that leaves the bus in the middle of an inquiry;
 - replies and properties of the wrong type, methods that fail or stall.
-StartDiscovery refuses a powered-off adapter, as bluetoothd does.
+StartDiscovery refuses a powered-off adapter, RegisterProfile a record that is
+not well-formed XML or a path registered twice, UnregisterProfile a path it
+does not hold, as bluetoothd does. dbusmock logs every call (GetMethodCalls).
 '''
 
 import os
