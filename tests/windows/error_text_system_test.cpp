@@ -1,6 +1,9 @@
 // baselib's error text over the system's own FormatMessageW: "(" + decimal
 // code + ") " + the system's text exactly as returned, line ending included;
-// a code the system has no text for leaves the previous text.
+// a code the system has no text for leaves the previous text. The same source
+// runs over the compat layer, so its FormatMessageW keeps the system's
+// contract (lengths, the caller's buffer, last-error values) and has a text
+// for every code, as Windows does.
 #include "system_test_support.h"
 
 #include <corvale/baselib.h>
@@ -52,7 +55,7 @@ TEST(SystemErrorText, EveryEngineCodeGivesTheSystemTextOrLeavesThePreviousOne) {
     if (!missing.empty())
         std::printf("[ note     ] the system has no text for:%ls\n", missing.c_str());
     if (CorvaleTest::wineMajor() == 0) {
-        EXPECT_TRUE(missing.empty()) << "Windows has every text";
+        EXPECT_TRUE(missing.empty()) << "Windows and the compat layer have every text";
     }
 }
 

@@ -7,6 +7,9 @@
 namespace CorvaleTest {
 
 std::optional<std::string> wineVersion() {
+#ifndef _WIN32
+    return std::nullopt;  // the compat layer
+#else
     // Wine's ntdll exports wine_get_version; Windows' does not.
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     if (ntdll == nullptr) return std::nullopt;
@@ -16,6 +19,7 @@ std::optional<std::string> wineVersion() {
     if (get == nullptr) return std::nullopt;
     const char* version = get();
     return std::string(version != nullptr ? version : "?");
+#endif
 }
 
 int wineMajor() {
@@ -57,7 +61,11 @@ public:
             std::printf("[ system   ] Wine %s: Bluetooth calls are checked against its stubs\n",
                         v->c_str());
         else
+#ifdef _WIN32
             std::printf("[ system   ] Windows\n");
+#else
+            std::printf("[ system   ] the compat layer\n");
+#endif
     }
 };
 const auto* const kReport = ::testing::AddGlobalTestEnvironment(new SystemReport);

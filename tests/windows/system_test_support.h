@@ -1,6 +1,7 @@
 // What the Windows tests need to know about the system they run on: whether
 // it is Wine (whose Bluetooth functions are stubs), and the system's own text
 // for a code, read straight from FormatMessageW to compare the engine with.
+// Built over the compat layer too, where "the system" is the compat layer.
 #pragma once
 
 #include <corvale/platform/bluetooth_api.h>
