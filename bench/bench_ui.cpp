@@ -1,0 +1,309 @@
+// The front end's hot paths on the offscreen platform, against the simulated
+// world: filling and sorting a long remote list, re-sorting it on a header
+// click, the naive fill the windows avoid, how long the window thread goes
+// without turning its event loop during an inquiry and a service discovery,
+// and start to first display.
+#include <corvale/Corvale.h>
+#include <corvale/sim/World.h>
+#include <quillmere/BTDevice_Form.h>
+#include <quillmere/BTNetwork_Form.h>
+#include <quillmere/Bridge.h>
+#include <quillmere/ColumnSorter.h>
+#include <quillmere/SortedList.h>
+
+#include <benchmark/benchmark.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <chrono>
+#include <memory>
+#include <random>
+
+namespace {
+
+using Corvale::Sim::World;
+
+// n devices with varied names, classes and addresses; the same every run.
+std::vector<Corvale::Sim::Device> crowd(std::size_t n) {
+    static const char* const words[] = {"Kitchen", "office", "Mara's", "Lea's", "speaker",
+                                        "Phone",   "tag",    "band",   "Car",   "keyboard",
+                                        "mouse",   "TV",     "laptop", "Zed",   "alpha"};
+    static const unsigned majors[] = {1, 2, 3, 4, 5, 6, 0, 31};
+    std::mt19937 random(1234);
+    std::vector<Corvale::Sim::Device> devices;
+    devices.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string name = std::string(words[random() % std::size(words)]) + " " +
+                           words[random() % std::size(words)] + " " +
+                           std::to_string(random() % 10000);
+        if (i % 50 == 0) name.clear();
+        const unsigned major = majors[random() % std::size(majors)];
+        devices.push_back(
+            {.address = BTH_ADDR(0x001000000000ULL + random() % 0xFFFFFFFFFULL),
+             .name = name,
+             .classOfDevice = ULONG(0x200000 | (major << 8) | ((random() % 8) << 2))});
+    }
+    return devices;
+}
+
+void freshWorld(std::vector<Corvale::Sim::Device> devices) {
+    while (baselib::isWinsockInitied()) baselib::WinsockClear();
+    World& world = World::instance();
+    world.reset();
+    world.setLogging(false);
+    world.setDevices(std::move(devices));
+    baselib::WinsockStart();
+}
+
+// Spins the event loop until done() or 30 s.
+template <typename F>
+void spinUntil(F done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+struct Window {
+    std::unique_ptr<Corvale::BTNetwork> net;
+    std::unique_ptr<Quillmere::BTNetwork_Form> form;
+    Quillmere::SortedList* remote = nullptr;
+
+    void open() {
+        form.reset();
+        net = std::make_unique<Corvale::BTNetwork>();
+        form = std::make_unique<Quillmere::BTNetwork_Form>(*net);
+        form->show();
+        remote = form->findChild<Quillmere::SortedList*>(QStringLiteral("LRemote"));
+        spinUntil([&] { return !remote->headerItem()->icon(0).isNull(); });
+    }
+    void inquire() {
+        bool done = false;
+        QMetaObject::Connection c = QObject::connect(
+            form.get(), &Quillmere::BTNetwork_Form::inquiryCompleted, [&] { done = true; });
+        form->findChild<QAction*>(QStringLiteral("TR_Refresh"))->trigger();
+        spinUntil([&] { return done; });
+        QObject::disconnect(c);
+    }
+};
+
+// The engine alone: a fresh BTNetwork's inquiry of n devices.
+void BM_EngineInquiry(benchmark::State& state) {
+    freshWorld(crowd(std::size_t(state.range(0))));
+    for (auto _ : state) {
+        state.PauseTiming();
+        Corvale::BTNetwork net;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(net.DiscoverRemoteDevices());
+    }
+}
+BENCHMARK(BM_EngineInquiry)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// Refresh on the remote pane to the refilled, sorted list: the engine's
+// inquiry (above) plus the window's clear, fill and one sort.
+void BM_WindowInquiryFillSort(benchmark::State& state) {
+    freshWorld(crowd(std::size_t(state.range(0))));
+    Window w;
+    for (auto _ : state) {
+        state.PauseTiming();
+        w.open();
+        state.ResumeTiming();
+        w.inquire();
+        state.PauseTiming();
+        if (w.remote->topLevelItemCount() != state.range(0)) state.SkipWithError("rows missing");
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_WindowInquiryFillSort)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A header click on "Device name" with 10,000 rows: sort and arrow, then the
+// repaint the click causes.
+void BM_HeaderClickResort(benchmark::State& state) {
+    freshWorld(crowd(std::size_t(state.range(0))));
+    Window w;
+    w.open();
+    w.inquire();
+    for (auto _ : state) {
+        w.form->LRemote_ColumnClick(2);
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_HeaderClickResort)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Rows made from engine records as the network window makes them.
+QTreeWidgetItem* rowFor(const Corvale::BTDevice& d, std::size_t i) {
+    auto* row = new Quillmere::SortedRow(
+        QStringList{Quillmere::toStr(d.COD().strMajor()), Quillmere::toStr(d.COD().strMinor()),
+                    Quillmere::toStr(d.Name()), Quillmere::toStr(d.Address().asString())});
+    row->setIcon(0, Quillmere::listImages()[Quillmere::majorImageIndex(d.COD().getMajor())]);
+    Quillmere::SortedList::setRecordIndex(row, i);
+    return row;
+}
+
+// The naive fill: the sorter stays attached, so every added row sorts the
+// list again, as a list view does with an item sorter attached.
+void BM_NaiveFill(benchmark::State& state) {
+    freshWorld(crowd(std::size_t(state.range(0))));
+    Corvale::BTNetwork net;
+    net.DiscoverRemoteDevices();
+    const auto& devices = net.RemoteDevices();
+    for (auto _ : state) {
+        Quillmere::SortedList list;
+        list.setHeaderLabels({"a", "b", "c", "d"});
+        ColumnSorter sorter(3);
+        list.setItemSorter(&sorter);
+        for (std::size_t i = 0; i < devices.size(); ++i) list.addRowSorted(rowFor(devices[i], i));
+    }
+}
+BENCHMARK(BM_NaiveFill)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
+
+// The windows' fill: sorter detached, one batch, one sort when it is put back.
+void BM_BatchFill(benchmark::State& state) {
+    freshWorld(crowd(std::size_t(state.range(0))));
+    Corvale::BTNetwork net;
+    net.DiscoverRemoteDevices();
+    const auto& devices = net.RemoteDevices();
+    for (auto _ : state) {
+        Quillmere::SortedList list;
+        list.setHeaderLabels({"a", "b", "c", "d"});
+        ColumnSorter sorter(3);
+        QList<QTreeWidgetItem*> rows;
+        for (std::size_t i = 0; i < devices.size(); ++i) rows << rowFor(devices[i], i);
+        list.addTopLevelItems(rows);
+        list.setItemSorter(&sorter);
+    }
+}
+BENCHMARK(BM_BatchFill)->Arg(500)->Arg(1000)->Arg(2000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// The longest time between two turns of the window thread's event loop,
+// while f runs until done() holds. A 1 ms timer marks every turn.
+template <typename Start, typename Done>
+double longestGapMs(Start start, Done done) {
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setInterval(1);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        worst = qMax(worst, now - last);
+        last = now;
+    });
+    clock.start();
+    tick.start();
+    start();
+    last = clock.nsecsElapsed();
+    spinUntil(done);
+    tick.stop();
+    return double(worst) / 1e6;
+}
+
+// The demo neighbourhood with the demo's timing.
+void demoWorld() {
+    using namespace std::chrono_literals;
+    freshWorld({});
+    World& world = World::instance();
+    Corvale::Sim::loadDemoNeighbourhood(world);
+    world.setInquiryDuration(3000ms);
+}
+
+// The same measure with nothing running: what the machine itself costs (a
+// loaded machine preempts the window thread now and then).
+void BM_IdleEventLoopGap(benchmark::State& state) {
+    double worst = 0;
+    for (auto _ : state) {
+        QElapsedTimer t;
+        worst = qMax(worst, longestGapMs([&] { t.start(); }, [&] { return t.elapsed() > 3000; }));
+    }
+    state.counters["longest_gap_ms"] = worst;
+}
+BENCHMARK(BM_IdleEventLoopGap)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_InquiryEventLoopGap(benchmark::State& state) {
+    demoWorld();
+    Window w;
+    double worst = 0;
+    for (auto _ : state) {
+        w.open();
+        bool done = false;
+        QObject::connect(w.form.get(), &Quillmere::BTNetwork_Form::inquiryCompleted,
+                         [&] { done = true; });
+        worst =
+            qMax(worst,
+                 longestGapMs(
+                     [&] { w.form->findChild<QAction*>(QStringLiteral("TR_Refresh"))->trigger(); },
+                     [&] { return done; }));
+    }
+    state.counters["longest_gap_ms"] = worst;
+}
+BENCHMARK(BM_InquiryEventLoopGap)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ServiceDiscoveryEventLoopGap(benchmark::State& state) {
+    demoWorld();
+    World::instance().setSdpDuration(std::chrono::milliseconds(1200));
+    Corvale::BTNetwork net;
+    net.DiscoverRemoteDevices();
+    // The device with the most records of the neighbourhood.
+    std::size_t best = 0;
+    double worst = 0;
+    for (auto _ : state) {
+        for (std::size_t i = 0; i < net.RemoteDevices().size(); ++i) {
+            Quillmere::BTDevice_Form form(net.RemoteDevices()[i]);
+            form.show();
+            bool done = false;
+            QObject::connect(&form, &Quillmere::BTDevice_Form::discoveryCompleted,
+                             [&] { done = true; });
+            worst = qMax(
+                worst,
+                longestGapMs(
+                    [&] { form.findChild<QAction*>(QStringLiteral("Toolbar_Refresh"))->trigger(); },
+                    [&] { return done; }));
+            best = qMax(best, net.RemoteDevices()[i].Services().size());
+        }
+    }
+    state.counters["longest_gap_ms"] = worst;
+    state.counters["most_services"] = double(best);
+}
+BENCHMARK(BM_ServiceDiscoveryEventLoopGap)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// What quillmere-demo does from main() to its first display, in process:
+// the world, the session, the BTNetwork (radios and their services), the
+// window, until the first display has filled the lists.
+void BM_StartToFirstDisplay(benchmark::State& state) {
+    for (auto _ : state) {
+        while (baselib::isWinsockInitied()) baselib::WinsockClear();
+        World& world = World::instance();
+        world.reset();
+        Corvale::Sim::loadDemoNeighbourhood(world);
+        world.setInquiryDuration(std::chrono::milliseconds(3000));
+        world.setLogging(false);
+        baselib::WinsockStart();
+        Window w;
+        w.open();
+        QCoreApplication::processEvents();
+        state.PauseTiming();
+        w.form.reset();
+        w.net.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_StartToFirstDisplay)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
