@@ -123,25 +123,4 @@ TEST(SystemSdpDeathTest, WineWithoutTheParserEndsTheProcess) {
     EXPECT_DEATH((void)Corvale::ServiceClassUUID(kRecord, sizeof kRecord), "");
 }
 
-TEST(SystemSdp, AttributeValues) {
-    if (sdpMissing())
-        GTEST_SKIP() << "Wine " << *CorvaleTest::wineVersion()
-                     << " does not implement BluetoothSdpGetAttributeValue";
-    SDP_ELEMENT_DATA list{};
-    ASSERT_EQ(attribute(0x0001, list), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(list.type, SDP_TYPE_SEQUENCE);
-    EXPECT_EQ(list.data.sequence.length, 5u);  // header included
-
-    SDP_ELEMENT_DATA name{};
-    ASSERT_EQ(attribute(0x0100, name), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(name.type, SDP_TYPE_STRING);
-    ASSERT_EQ(name.data.string.length, 3u);
-    EXPECT_EQ(std::memcmp(name.data.string.value, "COM", 3), 0);
-
-    SDP_ELEMENT_DATA absent{};
-    EXPECT_NE(attribute(0x0004, absent), static_cast<DWORD>(ERROR_SUCCESS));
-
-    EXPECT_EQ(Corvale::ServiceClassUUID(kRecord, sizeof kRecord), Corvale::BTUUID(0x1101u));
-}
-
 }  // namespace
