@@ -364,6 +364,27 @@ private slots:
         QVERIFY(form->canClose());
     }
 
+    void inquiryEndingByExceptionStillCompletes() {
+        World& world = World::instance();
+        sortSceneDevices(world);
+        open();
+        inquire();
+        QCOMPARE(label("TR_Count"), QStringLiteral("6"));
+        // A device reported with the null address: the engine throws "Device
+        // address is null." on the worker. The completion still runs, goes
+        // on with the earlier result and shows the engine's list as it is.
+        world.setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}});
+        inquire();
+        QVERIFY(form->canClose());
+        QVERIFY(list("LRemote")->isEnabled());
+        QTRY_VERIFY(!progress()->isVisible());
+        QCOMPARE(list("LRemote")->topLevelItemCount(), 6);
+        QCOMPARE(label("TR_Count"), QStringLiteral("6"));
+        QVERIFY(messageBoxes().isEmpty());
+        // Destroying the window after such an end is quiet.
+        form.reset();
+    }
+
     void localRefreshShowsEachRadioOnce() {
         twoRadios(World::instance());
         open();

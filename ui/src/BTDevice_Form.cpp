@@ -154,7 +154,14 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
 }
 
 BTDevice_Form::~BTDevice_Form() {
-    Inquiry.waitForFinished();
+    // The window cannot be closed while its worker runs, but it can be
+    // destroyed; the worker uses the engine through this window's reference.
+    // Waiting hands back an exception the work ended with; the completion
+    // handler has already gone on without it, and a destructor must not throw.
+    try {
+        Inquiry.waitForFinished();
+    } catch (...) {
+    }
 }
 
 QString BTDevice_Form::toStr(const std::wstring& text) {

@@ -99,7 +99,12 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
 BTNetwork_Form::~BTNetwork_Form() {
     // The window cannot be closed while its worker runs, but it can be
     // destroyed; the worker uses the engine through this window's reference.
-    Inquiry.waitForFinished();
+    // Waiting hands back an exception the work ended with; the completion
+    // handler has already gone on without it, and a destructor must not throw.
+    try {
+        Inquiry.waitForFinished();
+    } catch (...) {
+    }
 }
 
 SortedList* BTNetwork_Form::makeList(const QString& name, const QString& tip) {
