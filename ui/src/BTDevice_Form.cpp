@@ -13,7 +13,6 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace Quillmere {
 
@@ -311,21 +310,15 @@ void BTDevice_Form::ShowAbout() {
 void BTDevice_Form::Toolbar_Refresh_Click() {
     if (Inquiry.isRunning()) return;
     UInterface(false);
-    workStarted.fetch_add(1, std::memory_order_release);
-    Inquiry.setFuture(QtConcurrent::run([this] { Inquiry_DoWork(); }));
+    startWork(Inquiry, [this] { Inquiry_DoWork(); });
 }
 
 void BTDevice_Form::Inquiry_DoWork() {
-    (void)workStarted.load(std::memory_order_acquire);
-    struct Done {
-        std::atomic<unsigned>& flag;
-        ~Done() { flag.fetch_add(1, std::memory_order_release); }
-    } done{workDone};
     ServRet = Dev.DiscoverServices();
 }
 
 void BTDevice_Form::Inquiry_RunWorkerCompleted() {
-    (void)workDone.load(std::memory_order_acquire);
+    workCompleted();
     UInterface(true);
     Services->clear();
     if (ServRet)

@@ -13,7 +13,6 @@
 #include <QScreen>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace Quillmere {
 
@@ -248,22 +247,15 @@ void BTNetwork_Form::TL_Refresh_Click() {
 void BTNetwork_Form::TR_Refresh_Click() {
     if (Inquiry.isRunning()) return;
     UInterface(false);
-    workStarted.fetch_add(1, std::memory_order_release);
-    Inquiry.setFuture(QtConcurrent::run([this] { Inquiry_DoWork(); }));
+    startWork(Inquiry, [this] { Inquiry_DoWork(); });
 }
 
 void BTNetwork_Form::Inquiry_DoWork() {
-    (void)workStarted.load(std::memory_order_acquire);
-    // Marks the end of the work however it ends, an exception included.
-    struct Done {
-        std::atomic<unsigned>& flag;
-        ~Done() { flag.fetch_add(1, std::memory_order_release); }
-    } done{workDone};
     RemRet = Net.DiscoverRemoteDevices();
 }
 
 void BTNetwork_Form::Inquiry_RunWorkerCompleted() {
-    (void)workDone.load(std::memory_order_acquire);
+    workCompleted();
     UInterface(true);
     LRemote->clear();
     if (RemRet)

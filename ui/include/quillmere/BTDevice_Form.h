@@ -11,8 +11,6 @@
 #include <QDialog>
 #include <QFutureWatcher>
 
-#include <atomic>
-
 class QAction;
 class QLabel;
 class QListWidget;
@@ -96,10 +94,6 @@ private:
     SortedList* Services = nullptr;
 
     QFutureWatcher<void> Inquiry;
-    // The same explicit hand-off to and from the worker as the network
-    // window's (see there).
-    std::atomic<unsigned> workStarted{0};
-    std::atomic<unsigned> workDone{0};
     bool shownOnce = false;
 };
 

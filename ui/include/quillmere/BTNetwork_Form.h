@@ -10,7 +10,6 @@
 #include <QFutureWatcher>
 #include <QWidget>
 
-#include <atomic>
 #include <vector>
 
 class QAction;
@@ -100,13 +99,6 @@ private:
     SortedList* LRemote = nullptr;
 
     QFutureWatcher<void> Inquiry;
-    // Hand-off between the window thread and the worker. Qt's own
-    // synchronisation already orders them, but it lives in a library that
-    // race detectors cannot see into; these two atomics state the order in
-    // our own code: everything before the start is visible to the worker,
-    // everything the worker did is visible to the completion handler.
-    std::atomic<unsigned> workStarted{0};
-    std::atomic<unsigned> workDone{0};
     bool shownOnce = false;
 };
 

@@ -2,12 +2,14 @@
 // boxes, the pictures, and scaling of the design's pixel sizes to the font.
 #pragma once
 
+#include <QFutureWatcher>
 #include <QIcon>
 #include <QList>
 #include <QMessageBox>
 #include <QSizeF>
 #include <QString>
 
+#include <functional>
 #include <string>
 
 namespace Quillmere {
@@ -22,6 +24,19 @@ QString toStr(const std::wstring& text);
 // while the program goes on.
 QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
                             QMessageBox::Icon icon);
+
+// A window's background worker: runs work on a pool thread and reports its
+// end through watcher, whose finished() arrives on the window thread. Work
+// that ends by an exception still ends: the exception is kept in the future,
+// where nobody needs to look at it.
+//
+// Everything the window thread did before the start is visible to the work,
+// and everything the work did is visible after workCompleted(), which the
+// completion handler calls first. Qt orders these through its own thread
+// pool already; the explicit hand-off states it in our code, where a race
+// detector sees it, and no Qt template runs the work on our side.
+void startWork(QFutureWatcher<void>& watcher, std::function<void()> work);
+void workCompleted();
 
 // The ratio of the widget's font to the font the sizes of the windows were
 // designed for (6 x 13 pixels on average per character): sizes scale with it,
