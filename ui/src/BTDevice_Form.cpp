@@ -132,8 +132,11 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
     Services->header()->resizeSection(0, scaledWidth(this, 128));
     Services->header()->resizeSection(1, scaledWidth(this, 110));
     Services->header()->resizeSection(2, scaledWidth(this, 230));
-    // "Port": a narrow default, so the four columns fit the window.
-    Services->header()->resizeSection(3, scaledWidth(this, 50));
+    // "Port" takes what the others leave, down to the width of its header, so
+    // the four columns fit the window without a scroll bar.
+    Services->header()->setMinimumSectionSize(
+        Services->header()->fontMetrics().horizontalAdvance(QStringLiteral("Port")) + 16);
+    Services->header()->setStretchLastSection(true);
     layout->addWidget(Services, 1);
 
     connect(COD_Services, &QListWidget::itemChanged, this, &BTDevice_Form::COD_Services_ItemCheck);
@@ -235,6 +238,11 @@ void BTDevice_Form::Fill_Services(const std::vector<Corvale::BTService>& service
     // comment stays cut, its whole text in the row's tool tip.
     list->fitColumns({scaledWidth(this, 128), scaledWidth(this, 110), scaledWidth(this, 230)},
                      {scaledWidth(this, 180), scaledWidth(this, 110), scaledWidth(this, 300)});
+    // "Port" gets the rest of the width, at least its header's.
+    QHeaderView* header = list->header();
+    const int rest = list->viewport()->width() - header->sectionSize(0) - header->sectionSize(1) -
+                     header->sectionSize(2);
+    header->resizeSection(3, qMax(header->minimumSectionSize(), rest));
 }
 
 void BTDevice_Form::showEvent(QShowEvent* event) {
