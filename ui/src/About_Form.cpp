@@ -68,7 +68,7 @@ About_Form::About_Form(QWidget* parent) : QDialog(parent) {
     button1->setDefault(true);
     button1->setAutoDefault(true);
 
-    // The design's positions, scaled to the font like the rest of the window.
+    // The layout's positions, scaled to the font like the rest of the window.
     const int x = scaledWidth(this, 12);
     const int ys[] = {10, 30, 50, 70, 90, 110};
     QLabel* const column[] = {label1, label2, label3, linkLabel1, label4, linkLabel2};
@@ -79,7 +79,7 @@ About_Form::About_Form(QWidget* parent) : QDialog(parent) {
     const QSize box(scaledWidth(this, 294), scaledHeight(this, 165));
     const QSize button(scaledWidth(this, 75), scaledHeight(this, 23));
     button1->resize(button);
-    // Anchored bottom right: the design's margins to those edges.
+    // Anchored bottom right: the layout's margins to those edges.
     button1->move(box.width() - scaledWidth(this, 294 - 207),
                   box.height() - scaledHeight(this, 165 - 130));
     setFixedSize(box);

@@ -58,7 +58,7 @@ QSizeF designScale(const QWidget* widget) {
     static const QString alphabet =
         QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
     const qreal width = fm.horizontalAdvance(alphabet) / alphabet.size();
-    // Never shrink below the design: small fonts keep the design's sizes.
+    // Never shrink: small fonts keep the layout's own sizes.
     return QSizeF(qMax<qreal>(1.0, width / 6.0), qMax<qreal>(1.0, fm.height() / 13.0));
 }
 

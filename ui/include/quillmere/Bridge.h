@@ -1,5 +1,5 @@
 // What both Quillmere windows share: engine text to display text, message
-// boxes, the pictures, and scaling of the design's pixel sizes to the font.
+// boxes, the pictures, and scaling of the layout's pixel sizes to the font.
 #pragma once
 
 #include <QFutureWatcher>
