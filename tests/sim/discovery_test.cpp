@@ -1,0 +1,231 @@
+// The engine's discovery operations on the simulated world: what they ask the
+// platform for, and what they make of the answers.
+#include "sim_support.h"
+
+#include <cstring>
+#include <optional>
+#include <set>
+
+namespace {
+using namespace simtest;
+
+// The whole call log of reading the local radio (its services searched by
+// its address text) and of an inquiry, with the two cache switches set each
+// way: they are independent.
+TEST_F(SimTest, OperationsAskWithTheDesignedFlagsSizesAndContext) {
+    world().addRadio(radio(kR1, "R1", {record("OPP", 12)}));
+    world().addDevice(device(kPhone, "Phone", 0x5A020C, {record("SPP", 3)}));
+    const struct {
+        bool networkCache, deviceCache;
+        DWORD inquiry, search;
+    } cases[] = {{false, true, 0x1002, 0x0000}, {true, false, 0x0002, 0x1000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.networkCache ? "inquiry cache on" : "inquiry cache off");
+        BTNetwork::setInquiryCache(c.networkCache);
+        BTDevice::setInquiryCache(c.deviceCache);
+        world().clearLog();
+        BTNetwork network;
+        ASSERT_TRUE(network.DiscoverRemoteDevices());
+        const std::wstring radio = L"00:1A:7D:DA:71:13";
+        const DWORD set = sizeof(WSAQUERYSETW);
+        const struct {
+            Api api;
+            DWORD flags, size;
+            std::wstring context;  // a service search's, with L2CAP as its restriction
+        } expected[] = {
+            {Api::BluetoothFindFirstRadio, 0, sizeof(BLUETOOTH_FIND_RADIO_PARAMS), L""},
+            {Api::BluetoothGetRadioInfo, 0, sizeof(BLUETOOTH_RADIO_INFO), L""},
+            {Api::WSALookupServiceBeginW, c.search, set, radio},
+            {Api::WSALookupServiceNextW, 0x03B0, 4096, L""},  // OPP
+            {Api::WSALookupServiceNextW, 0x03B0, 4096, L""},  // the end
+            {Api::WSALookupServiceEnd, 0, 0, L""},
+            {Api::BluetoothFindNextRadio, 0, 0, L""},
+            {Api::BluetoothFindRadioClose, 0, 0, L""},
+            {Api::WSALookupServiceBeginW, c.inquiry, set, L""},
+            {Api::WSALookupServiceNextW, 0x0130, 2048, L""},  // the phone
+            {Api::WSALookupServiceNextW, 0x0130, 2048, L""},  // the end
+            {Api::WSALookupServiceEnd, 0, 0, L""},
+        };
+        const auto log = world().calls();
+        ASSERT_EQ(log.size(), std::size(expected));
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(log[i].api, expected[i].api);
+            EXPECT_EQ(log[i].flags, expected[i].flags);
+            EXPECT_EQ(log[i].size, expected[i].size);
+            EXPECT_EQ(log[i].context, expected[i].context);
+            EXPECT_FALSE(log[i].hasBlob);  // the inquiry length is 0: no blob
+            EXPECT_EQ(BTUUID(log[i].classId.value_or(GUID{})),
+                      expected[i].context.empty() ? BTUUID() : BTUUID(0x0100u));
+        }
+    }
+    // Without a Winsock session the constructor asks the platform nothing.
+    baselib::WinsockClear();
+    world().clearLog();
+    BTNetwork offline;
+    EXPECT_TRUE(offline.LocalDevices().empty());
+    EXPECT_TRUE(world().calls().empty());
+}
+
+// A single result over the fixed block is fetched once more into a block of
+// the size the platform reported; above 64 KiB the platform's failure stands.
+TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo64KiB) {
+    const struct {
+        const char* what;
+        bool inquiry;
+        std::size_t size;  // of the large name or record
+        bool ok;
+        std::vector<DWORD> sizes;  // of each fetch; 0: the retry with the size reported
+    } cases[] = {{"HID record of 6,000 bytes", false, 6000, true, {4096, 4096, 0, 4096, 4096}},
+                 {"record of 70,000 bytes", false, 70000, false, {4096, 4096}},
+                 {"name of 1,500 characters", true, 1500, true, {2048, 0, 2048, 2048}},
+                 {"name of 40,000 characters", true, 40000, false, {2048}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = c.inquiry ? std::string(c.size, 'n') : "A";
+        world().setDevices(
+            {device(kA, name, 0x5A020C,
+                    {record("Small", 1), record("Big", 17, hidRecord(c.inquiry ? 100 : c.size)),
+                     record("After", 2)}),
+             device(kB, "B")});
+        BTNetwork network;
+        BTDevice a{BTAddress(kA), L"A"};
+        world().clearLog();
+        baselib::setError(ERROR_CANCELLED);
+        EXPECT_EQ(c.inquiry ? network.DiscoverRemoteDevices() : a.DiscoverServices(), c.ok);
+        EXPECT_EQ(baselib::getError(), errorText(c.ok ? ERROR_CANCELLED : WSAEFAULT));
+        EXPECT_EQ(
+            c.inquiry ? picture(network.RemoteDevices()) : picture({a}),
+            c.inquiry ? (c.ok ? name + " B" : "") : (c.ok ? "A[Small Big After]" : "A[Small]"));
+        const std::size_t payload = c.inquiry ? (c.size + 1) * sizeof(wchar_t) : c.size;
+        std::vector<DWORD> sizes;
+        for (const auto& call : world().calls(Api::WSALookupServiceNextW))
+            sizes.push_back(call.size > payload && call.size < payload + 512 ? 0 : call.size);
+        EXPECT_EQ(sizes, c.sizes);
+    }
+}
+
+// The null address throws as designed, and leaves no handle open, no lookup
+// unended and the remote list as it was (the asan build sees any leak).
+TEST_F(SimTest, NullAddressThrowsAndReleasesEverything) {
+    const struct {
+        const char* what;
+        bool local;
+        std::optional<BTH_ADDR> address;
+    } cases[] = {{"radio", true, 0},
+                 {"device with the null address", false, 0},
+                 {"device with no address", false, std::nullopt}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        world().reset();
+        world().addRadio(radio(kR1, "R1", {record("a", 1)}));
+        world().setDevices({device(kA, "A")});
+        Network network;
+        ASSERT_TRUE(network.DiscoverRemoteDevices());
+        network.hooks.clear();
+        c.local ? world().addRadio(radio(0, "Null"))
+                : world().setDevices({device(kA, "A"), device(kB, "B"),
+                                      Device{.address = c.address}, device(kC, "C")});
+        try {
+            c.local ? network.DiscoverLocalDevices() : network.DiscoverRemoteDevices();
+            ADD_FAILURE() << "no exception";
+        } catch (const wchar_t* text) {
+            EXPECT_STREQ(text, L"Device address is null.");
+        }
+        EXPECT_TRUE(noHandlesOpen());
+        EXPECT_EQ(network.hooks, c.local ? "" : "+B");
+        EXPECT_EQ(picture(network.RemoteDevices()), "A");
+    }
+}
+
+// Round after round: a device seen before keeps its record (name, class and
+// the services its window read) wherever it comes now; a new one is announced
+// as it comes; one gone is deleted, in the old order, once the lookup ended.
+TEST_F(SimTest, InquiryKeepsKnownRecordsAndAnnouncesChanges) {
+    const struct {
+        std::vector<Device> scene;
+        const char* hooks;
+        const char* list;
+    } rounds[] = {
+        {{device(kA, "A"), device(kB, "B", 0x5A020C, {record("spp", 3)}), device(kC, "C")},
+         "+A+B+C",
+         "A B C"},
+        {{device(kC, "C"), device(kB, "B renamed", 0x240404), device(kA, "A")}, "", "C B[spp] A"},
+        {{device(kC, "C"), device(kA, "A")}, "-B", "C A"},
+        // Reported twice: the second report is a device of its own.
+        {{device(kA, "A"), device(kA, "A again")}, "+A again-C", "A A again"},
+        {{}, "-A-A again", ""},
+    };
+    Network network;
+    for (const auto& r : rounds) {
+        SCOPED_TRACE(r.list);
+        world().setDevices(r.scene);
+        network.hooks.clear();
+        ASSERT_TRUE(network.DiscoverRemoteDevices());
+        EXPECT_EQ(network.hooks, r.hooks);
+        EXPECT_EQ(picture(network.RemoteDevices()), r.list);
+        for (auto& d : network.RemoteDevices()) {
+            if (d.Name() != L"B") continue;
+            EXPECT_EQ(d.COD().value(), 0x5A020Cu);
+            EXPECT_TRUE(!d.Services().empty() || d.DiscoverServices());  // its window reads them
+        }
+    }
+}
+
+TEST_F(SimTest, PublishedServiceGoesToEachRadioOnAFreeChannelAndIsWithdrawn) {
+    const BTService serial(BTUUID(0x1101u), L"Corvale serial", L"Console", 0);
+    BTNetwork none;
+    EXPECT_FALSE(none.DiscoverLocalDevices());
+    EXPECT_EQ(baselib::getError(), errorText(ERROR_NO_MORE_ITEMS));
+    EXPECT_TRUE(none.PublishService(serial, true));  // no radio: nothing to do
+    EXPECT_EQ(world().count(Api::WSASetServiceW), 0u);
+
+    world().addRadio(radio(kR1, "First"));
+    world().addRadio(radio(kR2, "Second", {record("Taken", 1)}));
+    BTNetwork network;
+    ASSERT_TRUE(network.PublishService(serial, true));
+    for (const auto& s : world().calls(Api::WSASetServiceW)) {
+        EXPECT_EQ(s.flags, static_cast<DWORD>(RNRSERVICE_REGISTER));
+        EXPECT_EQ(s.size, sizeof(WSAQUERYSETW));
+        EXPECT_EQ(BTUUID(s.classId.value()), BTUUID(0x1101u));
+    }
+    // Port 0 went out as "any": each radio took its lowest free channel.
+    ASSERT_TRUE(network.DiscoverLocalDevices());
+    EXPECT_EQ(picture(network.LocalDevices()),
+              "First[Corvale serial] Second[Taken Corvale serial]");
+    EXPECT_EQ(network.LocalDevices()[0].Services()[0].Comment(), L"Console");
+    EXPECT_EQ(network.LocalDevices()[0].Services()[0].Port(), 1u);
+    EXPECT_EQ(network.LocalDevices()[1].Services()[1].Port(), 2u);
+
+    ASSERT_TRUE(network.PublishService(serial, false));
+    EXPECT_EQ(world().calls(Api::WSASetServiceW).back().flags,
+              static_cast<DWORD>(RNRSERVICE_DELETE));
+    ASSERT_TRUE(network.DiscoverLocalDevices());
+    EXPECT_EQ(picture(network.LocalDevices()), "First Second[Taken]");
+}
+
+// The demo neighbourhood as the programs read it: every device answers, and
+// every record is a real profile's, whose class the engine can read.
+TEST_F(SimTest, DemoNeighbourhoodAnswersWithRealProfiles) {
+    Corvale::Sim::loadDemoNeighbourhood(world());
+    BTNetwork network;
+    ASSERT_TRUE(network.DiscoverRemoteDevices());
+    ASSERT_EQ(network.LocalDevices().size() + network.RemoteDevices().size(), 2u + 10u);
+    std::set<std::wstring> classes;
+    for (auto* list : {&network.LocalDevices(), &network.RemoteDevices()}) {
+        for (auto& d : *list) {
+            EXPECT_TRUE(list == &network.LocalDevices() || d.DiscoverServices());
+            EXPECT_FALSE(d.Services().empty());
+            for (const auto& s : d.Services()) {
+                EXPECT_NE(s.UUID(), BTUUID());
+                classes.insert(s.UUID().asString());
+            }
+        }
+    }
+    for (std::uint32_t profile : {0x1101u, 0x1105u, 0x1106u, 0x1108u, 0x110Au, 0x110Cu, 0x110Eu,
+                                  0x1115u, 0x1116u, 0x111Eu, 0x111Fu, 0x1124u, 0x112Fu})
+        EXPECT_EQ(classes.count(BTUUID(profile).asString()), 1u) << std::hex << profile;
+    EXPECT_EQ(classes.count(L"{8E1F0CF7-508F-4875-B62C-FBB67FD34812}"), 1u);
+}
+
+}  // namespace
