@@ -8,26 +8,13 @@
 
 namespace {
 
-TEST(InitialState, ErrorTextIsEmpty) {
+TEST(InitialState, NothingSetAndOneSessionEndedWhole) {
+    EXPECT_FALSE(Corvale::BTDevice::getInquiryCache() || baselib::isWinsockInitied());
     EXPECT_TRUE(baselib::getError().empty());
-}
-
-TEST(InitialState, ACodeWithoutTextLeavesTheEmptyText) {
-    baselib::setError(0xFFFFFFFF);
+    baselib::setError(0xFFFFFFFF);  // no text: the empty text stays
     EXPECT_TRUE(baselib::getError().empty());
-}
-
-TEST(InitialState, NoWinsockSession) {
-    EXPECT_FALSE(baselib::isWinsockInitied());
-}
-
-TEST(InitialState, ServiceDiscoveryCacheIsOff) {
-    EXPECT_FALSE(Corvale::BTDevice::getInquiryCache());
-}
-
-// Against the simulated platform: one session, ended by one WinsockClear, so
-// that a WSACleanup of our own then finds none left.
-TEST(InitialState, SessionOverTheSimulatedPlatform) {
+    // Two starts make one session, which one WinsockClear ends: a WSACleanup
+    // of our own then finds none left.
     ASSERT_TRUE(baselib::WinsockStart());
     EXPECT_TRUE(baselib::WinsockStart());
     EXPECT_TRUE(baselib::isWinsockInitied());

@@ -1,115 +1,82 @@
-// The Winsock session of baselib, on the simulated platform: the world counts
-// WSAStartup and WSACleanup and can make WSAStartup fail or report another
-// version.
+// On the simulated world: baselib's Winsock session, counted and failed on
+// purpose, and a device's service list once service discovery filled it.
+#include <corvale/BTDevice.h>
 #include <corvale/baselib.h>
 #include <corvale/sim/World.h>
 
 #include <gtest/gtest.h>
 
-#include <string>
-
-namespace {
-
+using Corvale::BTUUID;
 using Corvale::Sim::Api;
-using Corvale::Sim::World;
-
-World& world() {
-    return World::instance();
-}
 
 class Session : public ::testing::Test {
 protected:
-    void SetUp() override { world().reset(); }
+    void SetUp() override { world.reset(); }
     void TearDown() override {
         baselib::WinsockClear();
-        // No session of the platform may outlive the test.
-        EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
-        EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+        EXPECT_EQ(WSACleanup(), SOCKET_ERROR) << "a session of the platform outlived the test";
     }
-    static unsigned startups() { return world().count(Api::WSAStartup); }
-    static unsigned cleanups() { return world().count(Api::WSACleanup); }
+    Corvale::Sim::World& world = Corvale::Sim::World::instance();
 };
 
-TEST_F(Session, StartTwiceStartsOneSessionForVersion2) {
-    EXPECT_TRUE(baselib::WinsockStart());
-    EXPECT_TRUE(baselib::WinsockStart());
-    EXPECT_EQ(startups(), 1u);
-    const auto calls = world().calls(Api::WSAStartup);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].flags, 0x0002u) << "the version word of 2.0";
-    EXPECT_TRUE(baselib::isWinsockInitied());
-    baselib::WinsockClear();
-    EXPECT_EQ(cleanups(), 1u);
-    EXPECT_FALSE(baselib::isWinsockInitied());
-}
-
-TEST_F(Session, ClearWithoutSessionDoesNothing) {
-    baselib::WinsockClear();
-    EXPECT_EQ(cleanups(), 0u);
-    ASSERT_TRUE(baselib::WinsockStart());
-    baselib::WinsockClear();
-    baselib::WinsockClear();
-    EXPECT_EQ(cleanups(), 1u);
-}
-
-TEST_F(Session, ClearDoesNotLookAtTheCleanupResult) {
-    ASSERT_TRUE(baselib::WinsockStart());
+// One session for version 2.0 however often started, one cleanup however
+// often cleared, whatever the cleanup answers. A failed start, or a version
+// below 2 read as one 16-bit number (so 1.1, the word 0x0101, is not), leaves
+// no session; the session sets no error text.
+TEST_F(Session, StartAndClear) {
     baselib::setError(259);
     const std::wstring before = baselib::getError();
-    world().failCall(Api::WSACleanup, 1, WSAENETDOWN);
-    baselib::WinsockClear();
-    EXPECT_EQ(cleanups(), 1u);
-    EXPECT_FALSE(baselib::isWinsockInitied());
-    EXPECT_EQ(baselib::getError(), before);
-    // The failed cleanup left the platform's session open; end it here.
-    EXPECT_EQ(WSACleanup(), 0);
-}
-
-TEST_F(Session, StartAfterClearStartsANewSession) {
-    ASSERT_TRUE(baselib::WinsockStart());
-    baselib::WinsockClear();
-    EXPECT_TRUE(baselib::WinsockStart());
-    EXPECT_EQ(startups(), 2u);
-    EXPECT_TRUE(baselib::isWinsockInitied());
-}
-
-TEST_F(Session, StartupFailureLeavesNoSessionAndNoErrorText) {
-    baselib::setError(259);
-    const std::wstring before = baselib::getError();
-    world().failCall(Api::WSAStartup, 1, WSASYSNOTREADY);
+    world.failCall(Api::WSAStartup, 1, WSASYSNOTREADY);
     EXPECT_FALSE(baselib::WinsockStart());
+    baselib::WinsockClear();
+    EXPECT_EQ(world.count(Api::WSACleanup), 0u);
+    EXPECT_TRUE(baselib::WinsockStart() && baselib::WinsockStart());
+    EXPECT_EQ(world.count(Api::WSAStartup), 2u);
+    EXPECT_EQ(world.calls(Api::WSAStartup).at(1).flags, 0x0002u);
+    world.failCall(Api::WSACleanup, 1, WSAENETDOWN);
+    baselib::WinsockClear();
+    baselib::WinsockClear();
+    EXPECT_EQ(world.count(Api::WSACleanup), 1u);
     EXPECT_FALSE(baselib::isWinsockInitied());
-    EXPECT_EQ(cleanups(), 0u);
-    EXPECT_EQ(baselib::getError(), before);
-    // Nothing sticks: the next start tries again.
-    EXPECT_TRUE(baselib::WinsockStart());
-    EXPECT_EQ(startups(), 2u);
-}
-
-struct VersionCase {
-    WORD available;  // the highest version the platform offers
-    bool accepted;
-};
-
-class SessionVersion : public Session, public ::testing::WithParamInterface<VersionCase> {};
-
-// The version in use is read as one 16-bit number and refused below 2.
-TEST_P(SessionVersion, BelowTwoIsCleanedUpAndRefused) {
-    baselib::setError(259);
-    const std::wstring before = baselib::getError();
-    world().setWinsockVersion(GetParam().available);
-    EXPECT_EQ(baselib::WinsockStart(), GetParam().accepted);
-    EXPECT_EQ(baselib::isWinsockInitied(), GetParam().accepted);
-    EXPECT_EQ(startups(), 1u);
-    EXPECT_EQ(cleanups(), GetParam().accepted ? 0u : 1u);
+    EXPECT_EQ(WSACleanup(), 0) << "the failed cleanup left the platform's session open";
+    for (WORD version : {MAKEWORD(1, 0), MAKEWORD(1, 1), MAKEWORD(2, 2)}) {
+        const unsigned cleanups = world.count(Api::WSACleanup);
+        world.setWinsockVersion(version);
+        EXPECT_EQ(baselib::WinsockStart(), version != MAKEWORD(1, 0)) << version;
+        EXPECT_EQ(baselib::isWinsockInitied(), version != MAKEWORD(1, 0)) << version;
+        EXPECT_EQ(world.count(Api::WSACleanup), cleanups + (version == MAKEWORD(1, 0))) << version;
+        baselib::WinsockClear();
+    }
     EXPECT_EQ(baselib::getError(), before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, SessionVersion,
-                         ::testing::Values(VersionCase{MAKEWORD(1, 0), false},
-                                           // 1.1 is the word 0x0101, not below 2.
-                                           VersionCase{MAKEWORD(1, 1), true},
-                                           VersionCase{MAKEWORD(2, 0), true},
-                                           VersionCase{MAKEWORD(2, 2), true}));
+// A record with ServiceClassIDList { 0x11xx } and a ProtocolDescriptorList
+// naming L2CAP, so the search's restriction matches it.
+static Corvale::Sim::Record record(const char* name, ULONG port, BYTE low) {
+    return {name, "", port,
+            std::vector<BYTE>{0x35, 0x12, 0x09, 0x00, 0x01, 0x35, 0x03, 0x19, 0x11, low,
+                              0x09, 0x00, 0x04, 0x35, 0x05, 0x35, 0x03, 0x19, 0x01, 0x00}};
+}
 
-}  // namespace
+// Copies carry the list in order and own it: rediscovering on the original
+// after the device lost a service leaves the copy's list as it was.
+TEST_F(Session, CopiesOwnTheirServiceLists) {
+    constexpr BTH_ADDR kPhone = 0x5CF370128A41;
+    const auto serial = record("Serial Port", 3, 0x01), audio = record("Audio Source", 25, 0x0A);
+    world.addDevice({kPhone, "Phone", 0x5A020C, {serial, audio}});
+    ASSERT_TRUE(baselib::WinsockStart());
+    Corvale::BTDevice device{Corvale::BTAddress(kPhone)};
+    ASSERT_TRUE(device.DiscoverServices()) << baselib::getError();
+    Corvale::BTDevice copy(device), assigned;
+    assigned = device;
+    world.clearDevices();
+    world.addDevice({kPhone, "Phone", 0x5A020C, {audio}});
+    ASSERT_TRUE(device.DiscoverServices()) << baselib::getError();
+    EXPECT_FALSE(device.hasService(BTUUID(0x1101u)));
+    for (const Corvale::BTDevice* d : {&copy, &assigned}) {
+        ASSERT_EQ(d->Services().size(), 2u);
+        EXPECT_EQ(d->Services()[0].Name(), L"Serial Port");
+        EXPECT_TRUE(d->hasService(BTUUID(0x1101u)) && d->hasService(BTUUID(0x110Au)));
+        EXPECT_FALSE(d->hasService(BTUUID(Corvale::L2CAP_PROTOCOL_UUID)));
+    }
+}

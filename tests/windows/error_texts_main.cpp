@@ -11,40 +11,26 @@
 #include <string>
 
 int main() {
-    std::wstring previous = baselib::getError();
     for (DWORD code = 0; code <= 0xFFFF; ++code) {
         const std::wstring prefix = L"(" + std::to_wstring(code) + L") ";
         baselib::setError(code);
-        const std::wstring& error = baselib::getError();
-        // No text: the previous one stays (whose prefix names another code).
-        if (error == previous || error.rfind(prefix, 0) != 0) continue;
-        previous = error;
-        std::string line = std::to_string(code) + "\t";
-        for (wchar_t c : error.substr(prefix.size())) {
-            switch (c) {
-                case L'\r':
-                    line += "\\r";
-                    break;
-                case L'\n':
-                    line += "\\n";
-                    break;
-                case L'\t':
-                    line += "\\t";
-                    break;
-                case L'\\':
-                    line += "\\\\";
-                    break;
-                default:
-                    if (c >= 0x20 && c < 0x7F) {
-                        line += static_cast<char>(c);
-                    } else {
-                        char hex[16];
-                        std::snprintf(hex, sizeof hex, "\\u%04X", static_cast<unsigned>(c));
-                        line += hex;
-                    }
-            }
+        // No text: the previous one stays, whose prefix names another code.
+        if (baselib::getError().rfind(prefix, 0) != 0) continue;
+        std::printf("%lu\t", static_cast<unsigned long>(code));
+        for (wchar_t c : baselib::getError().substr(prefix.size())) {
+            const char* escape = c == L'\r'   ? "\\r"
+                                 : c == L'\n' ? "\\n"
+                                 : c == L'\t' ? "\\t"
+                                 : c == L'\\' ? "\\\\"
+                                              : nullptr;
+            if (escape != nullptr)
+                std::printf("%s", escape);
+            else if (c >= 0x20 && c < 0x7F)
+                std::printf("%c", static_cast<char>(c));
+            else
+                std::printf("\\u%04X", static_cast<unsigned>(c));
         }
-        std::printf("%s\n", line.c_str());
+        std::printf("\n");
     }
     return 0;
 }
