@@ -30,7 +30,7 @@ inline std::wstring errorText(DWORD code) {
     return L"(" + std::to_wstring(code) + L") " + (text ? text : L"<no text>");
 }
 
-// A record without bytes: no restriction rules it out and its class is null.
+// A record; without bytes no restriction rules it out and its class is null.
 inline Record record(std::string name, ULONG port, std::vector<BYTE> bytes = {}) {
     return {
         .name = name, .port = port, .bytes = bytes.empty() ? std::nullopt : std::optional(bytes)};
@@ -45,9 +45,9 @@ inline Radio radio(BTH_ADDR address, std::string name, std::vector<Record> recor
     return {.address = address, .name = name, .classOfDevice = 0x1C0104, .records = records};
 }
 
-// A well-formed record of exactly size bytes (29 or more): the HID class
-// and L2CAP, padded with a text attribute. Bytes are pushed one by one, which keeps GCC
-// 12's array-bounds warning quiet at -O3.
+// A well-formed record of exactly size bytes (29 or more): the HID class and
+// L2CAP, padded with a text attribute. Bytes are pushed one by one, which
+// keeps GCC 12's array-bounds warning quiet at -O3.
 inline std::vector<BYTE> hidRecord(std::size_t size) {
     std::vector<BYTE> out;
     out.reserve(size);
