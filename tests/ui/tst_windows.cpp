@@ -1,0 +1,510 @@
+// The Quillmere windows driven as a user drives them, on the offscreen
+// platform against the simulated world: first display, sorting, opening
+// devices, the workers, failures, the read-only marks, About.
+#include <corvale/sim/World.h>
+#include <quillmere/About_Form.h>
+#include <quillmere/BTDevice_Form.h>
+#include <quillmere/BTNetwork_Form.h>
+#include <quillmere/Bridge.h>
+
+#include <QtTest>
+#include <QtWidgets>
+
+using namespace Quillmere;
+using Corvale::Sim::address;
+using Corvale::Sim::Api;
+using Corvale::Sim::World;
+
+namespace {
+ULONG classWord(unsigned major, unsigned minor) {  // one service bit, so the engine keeps it
+    return ULONG(0x200000 | (major << 8) | (minor << 2));
+}
+// Every column has one known order. "Alpha" comes into range before "alpha",
+// so an order that ignores case (or keeps arrival order) gets them wrong.
+const struct {
+    const char* name;
+    ULONG cod;  // majors Phone, Computer, Audio, Peripheral, Imaging, LAN
+    const char* address;
+} scene[] = {{"Beta", classWord(2, 1), "00:00:00:00:00:03"},
+             {"Alpha", classWord(1, 3), "00:00:00:00:00:0A"},
+             {"", classWord(4, 1), "00:00:00:00:00:01"},
+             {"gamma", classWord(5, 0x10), "00:00:00:00:01:00"},
+             {"Zed", classWord(6, 0x20), "00:00:00:00:00:B2"},
+             {"alpha", classWord(3, 0), "00:00:00:00:00:2C"}};
+
+// A record with one 16-bit service class and L2CAP in its protocol list.
+Corvale::Sim::Record service(const char* name, const char* comment, ULONG port, BYTE cls) {
+    return {name, comment, port,
+            std::vector<BYTE>{0x35, 0x12, 0x09, 0,    1, 0x35, 3, 0x19, 0x11, cls,
+                              0x09, 0,    4,    0x35, 5, 0x35, 3, 0x19, 1,    0}};
+}
+template <typename T = QWidget>
+T* child(QObject* parent, const char* name) {
+    if (T* found = parent->findChild<T*>(QLatin1String(name))) return found;
+    qFatal("no child %s", name);
+}
+QString text(QObject* parent, const char* name) {
+    return child<QLabel>(parent, name)->text();
+}
+void click(QObject* parent, const char* name) {
+    auto* action = child<QAction>(parent, name);
+    QTest::mouseClick(qobject_cast<QToolBar*>(action->parent())->widgetForAction(action),
+                      Qt::LeftButton);
+}
+void clickHeader(QTreeWidget* list, int column) {
+    QHeaderView* header = list->header();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+}
+void doubleClick(QTreeWidget* list, QTreeWidgetItem* row) {
+    const QPoint at = list->visualItemRect(row).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+QStringList column(const QTreeWidget* list, int column) {
+    QStringList texts;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        texts << list->topLevelItem(i)->text(column);
+    return texts;
+}
+// Which list image an icon shows: its index, -1 for none, -2 for another.
+int imageIndex(const QIcon& icon) {
+    const QImage shown = icon.pixmap(16, 16).toImage();
+    for (int i = 0; i < listImages().size(); ++i)
+        if (listImages()[i].pixmap(16, 16).toImage() == shown) return i;
+    return icon.isNull() ? -1 : -2;
+}
+QList<int> headerImages(const QTreeWidget* list) {
+    QList<int> images;
+    for (int i = 0; i < list->columnCount(); ++i) images << imageIndex(list->headerItem()->icon(i));
+    return images;
+}
+// The header images when key (one-based, signed) is the sort key.
+QList<int> arrowAt(int key) {
+    QList<int> images(4, -1);
+    images[qAbs(key) - 1] = key > 0 ? ImgSortAscending : ImgSortDescending;
+    return images;
+}
+QMessageBox* shownBox() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
+    return nullptr;
+}
+// Runs action; body gets the modal dialog T it opens while its exec() runs,
+// after its first display, and closes it. Returns how many such dialogs came.
+template <typename T>
+int whenModal(const std::function<void()>& action, const std::function<void(T*)>& body) {
+    int count = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        // The dialog lives on the stack of the handler that runs its exec().
+        auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || count++ > 0) return;
+        QTest::qWait(20);
+        body(dialog);
+        if (dialog->isVisible()) dialog->done(0);
+    });
+    poll.start(5);
+    action();
+    return count;
+}
+}  // namespace
+
+class WindowsTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Corvale::BTNetwork> net;
+    std::unique_ptr<BTNetwork_Form> form;
+    std::unique_ptr<BTDevice_Form> device;
+    QList<QUrl> opened;  // what the desktop's browser was asked to open
+
+    static World& world() { return World::instance(); }
+    void open(bool withScene = false, bool inquired = true) {
+        if (withScene)
+            for (const auto& d : scene) world().addDevice({address(d.address), d.name, d.cod});
+        net = std::make_unique<Corvale::BTNetwork>();
+        form = std::make_unique<BTNetwork_Form>(*net);
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTRY_COMPARE(headerImages(list("LLocal")), arrowAt(1));  // the first display ran
+        if (withScene && inquired) inquire();
+    }
+    SortedList* list(const char* name) { return child<SortedList>(form.get(), name); }
+    void inquire() {
+        QSignalSpy done(form.get(), &BTNetwork_Form::inquiryCompleted);
+        click(form.get(), "TR_Refresh");
+        QVERIFY(done.wait(10000));
+    }
+    // What a worker (or a missing session) locks, locked with the marquee
+    // moving, or usable: both panes of the main window; only the services
+    // part of a device window, whose top stays usable.
+    static void locked(QWidget* window, bool yes) {
+        const bool main = window->objectName() == "BTNetwork_Form";
+        for (const char* name : main ? QList<const char*>{"TLocal", "TRemote", "LLocal", "LRemote"}
+                                     : QList<const char*>{"Toolbar", "Services"})
+            QVERIFY2(child(window, name)->isEnabled() == !yes, name);
+        if (!main) QVERIFY(child(window, "TopTool")->isEnabled());
+        auto* bar = child<QProgressBar>(window, main ? "TR_Progress" : "Toolbar_Progress");
+        QTRY_COMPARE(bar->isVisible(), yes);
+        if (yes) QCOMPARE(bar->maximum(), 0);
+    }
+    void twoRadios() {
+        world().addRadio({address("00:1A:7D:DA:71:13"), "Desk radio", classWord(1, 1)});
+        world().addRadio({address("00:1B:DC:0F:3E:A9"), "USB dongle", classWord(3, 0)});
+    }
+    // The world's phone as the engine's record, found by an inquiry.
+    Corvale::BTDevice& phone() {
+        world().addDevice({address("5C:F3:70:12:8A:41"),
+                           "Mara's phone",
+                           0x5A020C,
+                           {service("Serial Port", "Debug console", 3, 0x01),
+                            service("Audio Source", "", 25, 0x0A),
+                            service("OBEX Object Push", "Push", 10, 0x05)}});
+        net = std::make_unique<Corvale::BTNetwork>();
+        if (!net->DiscoverRemoteDevices()) qFatal("inquiry failed");
+        return net->RemoteDevices().at(0);
+    }
+    void show(Corvale::BTDevice& record) {
+        device = std::make_unique<BTDevice_Form>(record);
+        device->show();
+        QVERIFY(QTest::qWaitForWindowExposed(device.get()));
+        QTRY_COMPARE(headerImages(child<SortedList>(device.get(), "Services")), arrowAt(3));
+    }
+    QString marks() {
+        auto* flags = child<QListWidget>(device.get(), "COD_Services");
+        QString shown;
+        for (int i = 0; i < flags->count(); ++i)
+            shown += flags->item(i)->checkState() == Qt::Checked ? 'X' : '.';
+        return shown;
+    }
+    // The error box's caption and text, answered.
+    QString box() {
+        if (!QTest::qWaitFor([] { return shownBox() != nullptr; })) return {};
+        const QString shown = shownBox()->windowTitle() + ": " + shownBox()->text();
+        QTest::mouseClick(shownBox()->button(QMessageBox::Ok), Qt::LeftButton);
+        return shown;
+    }
+
+public slots:
+    void openUrl(const QUrl& url) { opened << url; }
+
+private slots:
+    void initTestCase() {
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    }
+    void init() {
+        while (baselib::isWinsockInitied()) baselib::WinsockClear();
+        world().reset();
+        QVERIFY(baselib::WinsockStart());
+        Corvale::BTNetwork::setInquiryCache(false);
+        Corvale::BTDevice::setInquiryCache(false);
+    }
+    void cleanup() {
+        while (shownBox()) shownBox()->close();
+        device.reset();
+        form.reset();
+        net.reset();
+    }
+
+    void firstDisplay() {
+        twoRadios();
+        open(true, false);
+        QCOMPARE(form->windowTitle(), "Ostrand Quillmere Tool (powered by Corvale engine)");
+        const char* texts[][3] = {
+            {"TL_Label", "text", "Local devices:"},
+            {"TR_Label", "text", "Remote devices:"},
+            {"TL_Count", "text", "2"},
+            {"TR_Count", "text", "0"},  // no inquiry starts by itself
+            {"TR_Refresh", "toolTip", "Refresh remote devices..."},
+            {"TL_Refresh", "toolTip", "Refresh local devices..."},
+            {"LRemote", "toolTip", "Double-click to get more details on this device..."}};
+        for (const auto& t : texts)
+            QCOMPARE(child<QObject>(form.get(), t[0])->property(t[1]).toString(), t[2]);
+        QCOMPARE(column(list("LLocal"), 2), (QStringList{"Desk radio", "USB dongle"}));
+        QCOMPARE(list("LRemote")->topLevelItemCount(), 0);
+        QCOMPARE(headerImages(list("LRemote")), arrowAt(1));
+        locked(form.get(), false);
+        QVERIFY(shownBox() == nullptr);
+    }
+
+    void winsockDown() {
+        baselib::WinsockClear();
+        twoRadios();
+        open();
+        QCOMPARE(text(form.get(), "TL_Count"), "0");
+        locked(form.get(), true);
+        QCOMPARE(shownBox()->icon(), QMessageBox::Critical);
+        QCOMPARE(box(), "Winsock error: Winsock library was not loaded: user interface disabled!");
+        QVERIFY(form->close());
+        Corvale::BTDevice record(Corvale::BTAddress(0x001122334455ULL));
+        show(record);  // the device window the same way
+        locked(device.get(), true);
+        QVERIFY(box().startsWith("Winsock error: Winsock library was not loaded"));
+        QVERIFY(device->close());
+    }
+
+    void sortEachColumn_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QStringList>("names");  // ascending by that column
+        QTest::newRow("major") << 1 << QStringList{"", "Alpha", "Zed", "alpha", "gamma", "Beta"};
+        QTest::newRow("minor") << 2 << QStringList{"alpha", "Beta", "", "gamma", "Alpha", "Zed"};
+        QTest::newRow("name") << 3 << QStringList{"", "alpha", "Alpha", "Beta", "gamma", "Zed"};
+        QTest::newRow("address") << 4 << QStringList{"", "Beta", "Alpha", "alpha", "Zed", "gamma"};
+    }
+    void sortEachColumn() {
+        QFETCH(int, key);
+        QFETCH(QStringList, names);
+        const QStringList reversed(names.rbegin(), names.rend());
+        open(true);
+        // The first column is the initial key; another's first click sorts it ascending.
+        if (key > 1) clickHeader(list("LRemote"), key - 1);
+        QCOMPARE(column(list("LRemote"), 2), names);
+        QCOMPARE(headerImages(list("LRemote")), arrowAt(key));
+        clickHeader(list("LRemote"), key - 1);
+        inquire();  // a refill keeps the key
+        QCOMPARE(column(list("LRemote"), 2), reversed);
+        QCOMPARE(headerImages(list("LRemote")), arrowAt(-key));
+        clickHeader(list("LRemote"), key - 1);
+        QCOMPARE(column(list("LRemote"), 2), names);
+    }
+
+    void doubleClickOpensTheFocusedRowsDevice() {
+        open(true);
+        QTreeWidget* remote = list("LRemote");
+        clickHeader(remote, 2);
+        clickHeader(remote, 2);
+        QCOMPARE(column(remote, 2).first(), "Zed");
+        for (int i = 0; i < remote->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = remote->topLevelItem(i);
+            QString shown;
+            const auto read = [&](BTDevice_Form* d) { shown = text(d, "TT_Address"); };
+            QCOMPARE(whenModal<BTDevice_Form>([&] { doubleClick(remote, row); }, read), 1);
+            QCOMPARE(shown, "(" + row->text(3) + ")");
+        }
+        remote->setCurrentItem(nullptr);  // no focused row: nothing opens
+        const auto none = [&] {
+            form->LRemote_DoubleClick();
+            form->LLocal_DoubleClick();
+        };
+        QCOMPARE(whenModal<BTDevice_Form>(none, [](BTDevice_Form*) {}), 0);  // nor in an empty list
+        clickHeader(remote, 3);  // another column after a descending one: ascending
+        QCOMPARE(headerImages(remote), arrowAt(4));
+        QCOMPARE(form->localSorter().CurrentColumn, 1);
+    }
+
+    void inquiryLocksRefusesCloseAndUnlocks() {
+        world().setInquiryDuration(std::chrono::milliseconds(400));
+        open(true, false);
+        QSignalSpy done(form.get(), &BTNetwork_Form::inquiryCompleted);
+        click(form.get(), "TR_Refresh");
+        locked(form.get(), true);
+        QVERIFY(!form->close());  // refused, silently
+        QVERIFY(form->isVisible() && shownBox() == nullptr);
+        QVERIFY(done.wait(10000));
+        locked(form.get(), false);
+        QCOMPARE(text(form.get(), "TR_Count"), "6");
+        QVERIFY(form->close());
+    }
+
+    void failedInquiryEmptiesListKeepsCountShowsError() {
+        open(true);
+        world().failFrom(Api::WSALookupServiceBeginW,
+                         1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
+        inquire();
+        QCOMPARE(list("LRemote")->topLevelItemCount(), 0);
+        QCOMPARE(text(form.get(), "TR_Count"), "6");
+        QVERIFY(form->canClose());
+        QVERIFY(baselib::getError().starts_with(L"(10050) "));
+        QCOMPARE(box(), "Corvale error: " + BTNetwork_Form::toStr(baselib::getError()));
+        // The engine's text is shown up to its first NUL.
+        const std::pair<std::wstring, QString> cut[] = {{std::wstring(L"Left\0Right", 10), "Left"},
+                                                        {std::wstring(L"\0x", 2), ""},
+                                                        {L" x\U0001F3A7 ", " x\U0001F3A7 "}};
+        for (const auto& [engine, shown] : cut)
+            QVERIFY(BTNetwork_Form::toStr(engine) == shown &&
+                    BTDevice_Form::toStr(engine) == shown);
+    }
+
+    void inquiryEndingByExceptionKeepsTheEarlierList() {
+        open(true);
+        // The null address makes the engine throw on the worker.
+        world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}});
+        inquire();
+        locked(form.get(), false);
+        QCOMPARE(list("LRemote")->topLevelItemCount(), 6);
+        QVERIFY(shownBox() == nullptr);
+        form.reset();  // and the window goes quietly
+    }
+
+    void localRefreshShowsEachRadioOnceAndItsFailure() {
+        twoRadios();
+        open();
+        click(form.get(), "TL_Refresh");
+        click(form.get(), "TL_Refresh");
+        QCOMPARE(list("LLocal")->topLevelItemCount(), 2);
+        world().failCall(Api::BluetoothFindFirstRadio,
+                         1 + world().count(Api::BluetoothFindFirstRadio), ERROR_NOT_READY);
+        click(form.get(), "TL_Refresh");
+        QCOMPARE(list("LLocal")->topLevelItemCount(), 0);
+        QCOMPARE(text(form.get(), "TL_Count"), "2");
+        QCOMPARE(box(), "Corvale error: (21) The device is not ready.\r\n");
+    }
+
+    void cacheSwitchesAreTheEnginesOwn() {
+        Corvale::BTNetwork::setInquiryCache(true);
+        open(true, false);
+        for (bool on : {false, true}) {  // the button shows the engine's switch from the start
+            click(form.get(), "TR_Cache");
+            QCOMPARE(Corvale::BTNetwork::getInquiryCache(), on);
+            world().clearLog();
+            inquire();
+            QCOMPARE(world().calls(Api::WSALookupServiceBeginW).at(0).flags,
+                     DWORD(on ? LUP_CONTAINERS : LUP_CONTAINERS | LUP_FLUSHCACHE));
+        }
+        Corvale::BTDevice::setInquiryCache(true);  // the device window's is another
+        show(net->RemoteDevices().at(0));
+        QVERIFY(child<QAction>(device.get(), "Toolbar_Cache")->isChecked());
+        click(device.get(), "Toolbar_Cache");
+        QVERIFY(!Corvale::BTDevice::getInquiryCache() && Corvale::BTNetwork::getInquiryCache());
+    }
+
+    void deviceIdentity_data() {
+        QTest::addColumn<uint>("cod");
+        QTest::addColumn<int>("image");
+        QTest::addColumn<QStringList>("classes");
+        QTest::addColumn<QString>("marks");  // Limited, Positioning, ... Information
+        // clang-format off
+        QTest::newRow("phone") << 0x5A020Cu << 2 << QStringList{"Phone", "Smart phone"} << "..X.XX.X.";
+        QTest::newRow("printer") << 0x0406C0u << 6 << QStringList{"Imaging", "Scanner / Printer"} << "...X.....";
+        QTest::newRow("all") << 0xFF2104u << 1 << QStringList{"Computer", "Desktop"} << "XXXXXXXXX";
+        QTest::newRow("reserved") << 0x81097Cu << 0 << QStringList{"(reserved)", "(reserved)"} << ".X......X";
+        QTest::newRow("unclassified") << 0x003F00u << 0 << QStringList{"Unclassified", "(none)"} << "X........";
+        // clang-format on
+    }
+    void deviceIdentity() {
+        QFETCH(uint, cod);
+        QFETCH(QStringList, classes);
+        Corvale::BTDevice record(Corvale::BTAddress(0x001234ABCDEFULL),
+                                 Corvale::BTClassOfDevice(cod), std::wstring(L"Thing\0Hidden", 12));
+        show(record);
+        QCOMPARE(device->windowTitle(), "Device details...");
+        auto* name = child<QToolButton>(device.get(), "TT_Name");
+        QCOMPARE(name->text() + text(device.get(), "TT_Address"), "Thing(00:12:34:AB:CD:EF)");
+        QTEST(imageIndex(name->icon()), "image");
+        QCOMPARE(column(child<QTreeWidget>(device.get(), "Info"), 1),
+                 QStringList({"Thing", "00:12:34:AB:CD:EF"}) + classes);
+        QTEST(marks(), "marks");
+    }
+
+    void serviceClassMarksCannotBeChanged() {
+        show(phone());
+        const QString before = marks();
+        auto* list = child<QListWidget>(device.get(), "COD_Services");
+        for (int i = 0; i < list->count(); ++i) {
+            QListWidgetItem* item = list->item(i);
+            // On the check box, by keyboard, and from code.
+            const QRect r = list->visualItemRect(item);
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                              {r.left() + 10, r.center().y()});
+            list->setCurrentItem(item);
+            QTest::keyClick(list, Qt::Key_Space);
+            item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            QCOMPARE(marks(), before);
+        }
+    }
+
+    void servicesSurviveClosingAndReopening() {
+        phone();
+        open();
+        inquire();
+        QTreeWidget* remote = list("LRemote");
+        const auto openRow = [&] { doubleClick(remote, remote->topLevelItem(0)); };
+        const int first = whenModal<BTDevice_Form>(openRow, [&](BTDevice_Form* dialog) {
+            QCOMPARE(text(dialog, "Toolbar_Count"), "0");
+            QSignalSpy done(dialog, &BTDevice_Form::discoveryCompleted);
+            click(dialog, "Toolbar_Refresh");
+            QVERIFY(done.wait(10000));
+            QVERIFY(dialog->close());
+        });
+        QCOMPARE(first, 1);
+        const unsigned searches = world().count(Api::WSALookupServiceBeginW);
+        const int second = whenModal<BTDevice_Form>(openRow, [&](BTDevice_Form* dialog) {
+            auto* list = child<QTreeWidget>(dialog, "Services");
+            QCOMPARE(text(dialog, "Toolbar_Count"), "3");  // at once, without asking again
+            QCOMPARE(column(list, 0),
+                     (QStringList{"Serial Port", "OBEX Object Push", "Audio Source"}));
+            QCOMPARE(column(list, 1), (QStringList{"Debug console", "Push", ""}));
+            QCOMPARE(column(list, 2).first(), "{00001101-0000-1000-8000-00805F9B34FB}");
+            QCOMPARE(imageIndex(list->topLevelItem(0)->icon(0)), int(ImgService));
+            clickHeader(list, 3);  // ports sort as text
+            QCOMPARE(column(list, 3), (QStringList{"10", "25", "3"}));
+        });
+        QCOMPARE(second, 1);
+        QCOMPARE(world().count(Api::WSALookupServiceBeginW), searches);
+    }
+
+    void discoveryLocksRefusesCloseAndFails() {
+        world().setSdpDuration(std::chrono::milliseconds(400));
+        show(phone());
+        QSignalSpy done(device.get(), &BTDevice_Form::discoveryCompleted);
+        click(device.get(), "Toolbar_Refresh");
+        locked(device.get(), true);
+        QVERIFY(!device->close());
+        device->reject();
+        QVERIFY(device->isVisible());
+        QVERIFY(done.wait(10000));
+        locked(device.get(), false);
+        QCOMPARE(text(device.get(), "Toolbar_Count"), "3");
+        QTest::keyClick(device.get(), Qt::Key_Escape);  // never closes it
+        QVERIFY(device->isVisible());
+        // A failed discovery empties the list and keeps the count.
+        world().failFrom(Api::WSALookupServiceBeginW,
+                         1 + world().count(Api::WSALookupServiceBeginW), WSAEHOSTDOWN);
+        click(device.get(), "Toolbar_Refresh");
+        QVERIFY(done.wait(10000));
+        QCOMPARE(child<QTreeWidget>(device.get(), "Services")->topLevelItemCount(), 0);
+        QCOMPARE(text(device.get(), "Toolbar_Count"), "3");
+        QVERIFY(box().startsWith("Corvale error: (10064) "));
+        QVERIFY(device->close());
+    }
+
+    void aboutFromBothWindows() {
+        open();
+        show(phone());
+        for (const auto& [window, button] :
+             {std::pair<QWidget*, const char*>{form.get(), "TL_About"},
+              {device.get(), "TT_About"}}) {
+            const int boxes = whenModal<About_Form>(
+                [&] { click(window, button); },
+                [&](About_Form* about) {
+                    QCOMPARE(about->parentWidget(), window);
+                    QCOMPARE(about->windowTitle() + text(about, "label1"),
+                             "About...Ostrand Quillmere Tool");
+                    for (QLabel* label : about->findChildren<QLabel*>())
+                        QVERIFY2(about->rect().contains(label->geometry()),
+                                 qPrintable(label->objectName()));
+                    auto* ok = child<QPushButton>(about, "button1");
+                    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ok));
+                    // Each link goes to the opener with the address it shows; the box stays.
+                    const char* links[][2] = {{"linkLabel1", About_Form::MakerAddress},
+                                              {"linkLabel2", About_Form::AuthorAddress}};
+                    for (const auto& [name, address] : links) {
+                        auto* label = child<QLabel>(about, name);
+                        QVERIFY(label->text().contains(QLatin1String(address)));
+                        opened.clear();
+                        QTest::mouseClick(label, Qt::LeftButton, {}, label->rect().center());
+                        QTRY_COMPARE(opened, QList<QUrl>{QUrl(QLatin1String(address))});
+                    }
+                    QTest::keyClick(about, Qt::Key_Escape);  // does nothing
+                    QVERIFY(about->isVisible());
+                    QTest::keyClick(ok, Qt::Key_Return);
+                    QVERIFY(!about->isVisible() && about->result() == QDialog::Accepted);
+                });
+            QCOMPARE(boxes, 1);
+            QVERIFY(window->findChildren<About_Form*>().isEmpty());  // disposed once closed
+        }
+    }
+};
+
+QTEST_MAIN(WindowsTest)
+#include "tst_windows.moc"
