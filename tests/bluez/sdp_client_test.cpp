@@ -1,9 +1,9 @@
-// The SDP client against a scripted peer at the other end of a real packet
-// socket: the client's own transport, waits and limits are the ones at work.
-#include <corvale/bluez/sdp_client.h>
+// The SDP client: its requests, its checks of every response, and whole
+// searches against a scripted peer through its real packet transport.
+// First: it includes the socket headers that the compat layer shadows.
+#include "sdp_peer.h"
 
-#include "scripted_peer.h"
-#include "sdp_wire.h"
+#include <corvale/bluez/sdp_client.h>
 
 #include <gtest/gtest.h>
 
@@ -12,281 +12,201 @@ using namespace sdpwire;
 
 namespace {
 
-const GUID kL2cap{0x00000100, 0x0000, 0x1000, {0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-
-using Kind = Step::Kind;
-
-SdpLimits fastLimits() {
-    SdpLimits l;
-    l.connectTimeout = std::chrono::milliseconds(500);
-    l.responseTimeout = std::chrono::milliseconds(300);
-    return l;
-}
-
-DWORD search(ScriptedPeer& peer, Bytes& lists, SdpLimits limits = fastLimits()) {
-    auto transport = makePacketTransport(peer.takeClient());
-    return searchAttributes(*transport, 0x001122334455, kL2cap, limits, lists);
-}
-
+constexpr GUID kL2cap{0x00000100, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
 const Bytes kHeadset = rfcommRecord(0x10001, 0x1112, 2, "Headset", "Voice gateway");
 const Bytes kSerial = rfcommRecord(0x10002, 0x1101, 5, "Serial Port", "COM");
+const Bytes kBoth = seq({kHeadset, kSerial});
 
 }  // namespace
 
-TEST(SdpRequest, IsAServiceSearchAttributeRequestForTheWholeRange) {
-    const Bytes expected = {0x06, 0x00, 0x07, 0x00, 0x0F,  // PDU, transaction 7, 15 bytes
-                            0x35, 0x03, 0x19, 0x01, 0x00,  // pattern: L2CAP
-                            0xFF, 0xFF,                    // maximum byte count
-                            0x35, 0x05, 0x0A, 0x00, 0x00, 0xFF, 0xFF,  // range 0000-FFFF
-                            0x00};                                     // no continuation
-    EXPECT_EQ(buildSearchAttributeRequest(7, kL2cap, {}), expected);
-}
-
-TEST(SdpRequest, PatternTakesTheShortestFormOfTheUuid) {
+TEST(SdpRequest, ShortestPatternWholeRangeAndTheStateHandedBack) {
     struct Case {
         GUID uuid;
-        Bytes pattern;
+        Bytes pattern, state;
     } cases[] = {
-        {kL2cap, {0x35, 0x03, 0x19, 0x01, 0x00}},
+        {kL2cap, {0x35, 0x03, 0x19, 0x01, 0x00}, {}},
         {GUID{0x12345678, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}},
-         {0x35, 0x05, 0x1A, 0x12, 0x34, 0x56, 0x78}},
+         {0x35, 0x05, 0x1A, 0x12, 0x34, 0x56, 0x78},
+         {0xAA, 0xBB, 0xCC}},
         {GUID{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}},
-         {0x35, 0x11, 0x1C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+         {0x35, 0x11, 0x1C, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16},
+         Bytes(16, 0x5A)},
     };
     for (const Case& c : cases) {
-        const Bytes pdu = buildSearchAttributeRequest(1, c.uuid, {});
-        ASSERT_GT(pdu.size(), 5 + c.pattern.size());
-        EXPECT_EQ(Bytes(pdu.begin() + 5, pdu.begin() + 5 + c.pattern.size()), c.pattern);
-        EXPECT_EQ(pdu[4] + 5u, pdu.size()) << "parameter length agrees with the PDU";
+        // Pattern, maximum byte count 0xFFFF, attribute range 0x0000-0xFFFF, state.
+        const Bytes params = cat({c.pattern,
+                                  {0xFF, 0xFF, 0x35, 0x05, 0x0A, 0x00, 0x00, 0xFF, 0xFF},
+                                  be(c.state.size(), 1),
+                                  c.state});
+        EXPECT_EQ(buildSearchAttributeRequest(7, c.uuid, c.state),
+                  cat({{0x06, 0x00, 0x07}, be(params.size(), 2), params}));
     }
 }
 
-TEST(SdpRequest, CarriesTheContinuationStateBack) {
-    const Bytes state{0xAA, 0xBB, 0xCC};
-    const Bytes pdu = buildSearchAttributeRequest(2, kL2cap, state);
-    EXPECT_EQ(Bytes(pdu.end() - 4, pdu.end()), (Bytes{0x03, 0xAA, 0xBB, 0xCC}));
-}
-
-TEST(SdpResponse, MalformedResponsesAreRefused) {
-    const Bytes good = response(5, seq({}));
+TEST(SdpResponse, EveryLengthIsCheckedAgainstTheBytesReceived) {
     struct Case {
         const char* what;
         Bytes pdu;
         DWORD code;
     } cases[] = {
-        {"well formed", good, ERROR_SUCCESS},
-        {"empty", {}, ERROR_INVALID_DATA},
-        {"header cut short", {0x07, 0x00, 0x05, 0x00}, ERROR_INVALID_DATA},
-        {"another transaction", response(6, seq({})), ERROR_INVALID_DATA},
+        {"well formed", response(seq({}), {}, 5), ERROR_SUCCESS},
+        {"another transaction", response(seq({}), {}, 6), ERROR_INVALID_DATA},
         {"another PDU", {0x03, 0x00, 0x05, 0x00, 0x00}, ERROR_INVALID_DATA},
-        {"parameter length too long",
-         {0x07, 0x00, 0x05, 0x00, 0x09, 0x00, 0x02, 0x35, 0x00, 0x00},
-         ERROR_INVALID_DATA},
-        {"parameter length too short",
-         {0x07, 0x00, 0x05, 0x00, 0x04, 0x00, 0x02, 0x35, 0x00, 0x00},
-         ERROR_INVALID_DATA},
-        {"byte count past the end",
-         {0x07, 0x00, 0x05, 0x00, 0x05, 0x00, 0x09, 0x35, 0x00, 0x00},
-         ERROR_INVALID_DATA},
-        {"continuation state longer than 16", response(5, seq({}), Bytes(17, 0x01)),
-         ERROR_INVALID_DATA},
-        {"continuation length past the end",
-         {0x07, 0x00, 0x05, 0x00, 0x05, 0x00, 0x02, 0x35, 0x00, 0x02},
-         ERROR_INVALID_DATA},
-        {"no continuation byte",
-         {0x07, 0x00, 0x05, 0x00, 0x04, 0x00, 0x02, 0x35, 0x00},
-         ERROR_INVALID_DATA},
-        {"error response", errorResponse(5, 0x0003), ERROR_NOT_SUPPORTED},
-        {"error: insufficient resources", errorResponse(5, 0x0006), ERROR_RETRY},
+        {"parameter length too long", {7, 0, 5, 0, 9, 0, 2, 0x35, 0, 0}, ERROR_INVALID_DATA},
+        {"parameter length too short", {7, 0, 5, 0, 4, 0, 2, 0x35, 0, 0}, ERROR_INVALID_DATA},
+        {"byte count past the end", {7, 0, 5, 0, 5, 0, 9, 0x35, 0, 0}, ERROR_INVALID_DATA},
+        {"state length past the end", {7, 0, 5, 0, 5, 0, 2, 0x35, 0, 2}, ERROR_INVALID_DATA},
+        {"no state length", {7, 0, 5, 0, 4, 0, 2, 0x35, 0}, ERROR_INVALID_DATA},
+        {"state longer than 16", response(seq({}), Bytes(17, 1), 5), ERROR_INVALID_DATA},
+        {"error response", be(3, 2, {1, 0, 5, 0, 2}), ERROR_NOT_SUPPORTED},
+        {"error: insufficient resources", be(6, 2, {1, 0, 5, 0, 2}), ERROR_RETRY},
         {"error response without a code", {0x01, 0x00, 0x05, 0x00, 0x00}, ERROR_INVALID_DATA},
     };
     for (const Case& c : cases) {
         SdpFragment f;
         EXPECT_EQ(parseSearchAttributeResponse(c.pdu, 5, f), c.code) << c.what;
     }
+    const Bytes good = response(kBoth, {0x01, 0x02}, 5);
+    SdpFragment f;
+    ASSERT_EQ(parseSearchAttributeResponse(good, 5, f), ERROR_SUCCESS);
+    EXPECT_EQ(Bytes(f.lists.begin(), f.lists.end()), kBoth);
+    EXPECT_EQ(Bytes(f.continuation.begin(), f.continuation.end()), (Bytes{0x01, 0x02}));
+    // Every cut, each a copy of its own so that reading past it is a sanitizer error.
+    for (std::size_t n = 0; n < good.size(); ++n)
+        EXPECT_EQ(parseSearchAttributeResponse(Bytes(good.begin(), good.begin() + n), 5, f),
+                  ERROR_INVALID_DATA)
+            << n;
 }
 
-TEST(SdpSearch, OneResponseGivesEveryRecordAsReceived) {
-    const Bytes lists = seq({kHeadset, kSerial});
-    ScriptedPeer peer({{Kind::Reply, response(0, lists)}});
-    Bytes got;
-    ASSERT_EQ(search(peer, got), ERROR_SUCCESS);
-    EXPECT_EQ(got, lists);
-
-    std::vector<SdpRecord> records;
-    ASSERT_EQ(splitRecords(got, records), ERROR_SUCCESS);
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0].bytes, kHeadset);
-    EXPECT_EQ(records[0].name, "Headset");
-    EXPECT_EQ(records[0].comment, "Voice gateway");
-    EXPECT_EQ(records[0].port, 2u);
-    EXPECT_EQ(records[1].bytes, kSerial);
-    EXPECT_EQ(records[1].name, "Serial Port");
-    EXPECT_EQ(records[1].port, 5u);
-}
-
-TEST(SdpSearch, FollowsContinuationStatesAndJoinsTheParts) {
-    const Bytes lists = seq({kHeadset, kSerial});
-    // Cut anywhere, even inside an element: the parts only make sense joined.
-    const Bytes a(lists.begin(), lists.begin() + 7);
-    const Bytes b(lists.begin() + 7, lists.begin() + 40);
-    const Bytes c(lists.begin() + 40, lists.end());
-    ScriptedPeer peer({{Kind::Reply, response(0, a, {0x01, 0x11})},
-                       {Kind::Reply, response(0, b, {0x02})},
-                       {Kind::Reply, response(0, c)}});
-    Bytes got;
-    ASSERT_EQ(search(peer, got), ERROR_SUCCESS);
-    EXPECT_EQ(got, lists);
-    ASSERT_EQ(peer.requests().size(), 3u);
-    // Each request hands back the state of the response before it.
-    EXPECT_EQ(peer.requests()[0].back(), 0x00);
-    EXPECT_EQ(Bytes(peer.requests()[1].end() - 3, peer.requests()[1].end()),
-              (Bytes{0x02, 0x01, 0x11}));
-    EXPECT_EQ(Bytes(peer.requests()[2].end() - 2, peer.requests()[2].end()), (Bytes{0x01, 0x02}));
-    // A fresh transaction ID for every request.
-    EXPECT_NE(peer.requests()[0][2], peer.requests()[1][2]);
-}
-
-TEST(SdpSearch, AnErrorResponseEndsTheSearch) {
-    ScriptedPeer peer(
-        {{Kind::Reply, response(0, Bytes{0x35}, {0x01})}, {Kind::Reply, errorResponse(0, 0x0005)}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), ERROR_NOT_SUPPORTED);
-}
-
-TEST(SdpSearch, AResponseForAnotherTransactionIsRefused) {
-    Bytes stale = response(0x7777, seq({kHeadset}));
-    ScriptedPeer peer({{Kind::ReplyAsIs, stale}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), ERROR_INVALID_DATA);
-}
-
-TEST(SdpSearch, ATruncatedResponseIsRefused) {
-    Bytes cut = response(0, seq({kHeadset}));
-    cut.resize(cut.size() - 4);
-    ScriptedPeer peer({{Kind::Reply, cut}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), ERROR_INVALID_DATA);
-}
-
-TEST(SdpSearch, TheTotalSizeIsBounded) {
-    // A peer that never stops sending 1000-byte parts.
-    std::vector<Step> endless;
-    for (int i = 0; i < 10; ++i) endless.push_back({Kind::Reply, response(0, Bytes(1000, 0), {1})});
-    ScriptedPeer peer(std::move(endless));
-    SdpLimits limits = fastLimits();
-    limits.maxTotal = 4500;
-    Bytes got;
-    EXPECT_EQ(search(peer, got, limits), WSAENOBUFS);
-    EXPECT_EQ(peer.requests().size(), 5u) << "stops at the part that would cross the bound";
-}
-
-TEST(SdpSearch, APacketLargerThanAnyResponseIsRefused) {
-    ScriptedPeer peer({{Kind::Reply, Bytes(kMaxResponse + 1, 0x07)}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), WSAENOBUFS);
-}
-
-TEST(SdpSearch, ThereIsABoundOnRoundTrips) {
-    // The same continuation state over and over, with nothing in it.
-    std::vector<Step> loop;
-    for (int i = 0; i < 8; ++i) loop.push_back({Kind::Reply, response(0, {}, {0x09})});
-    ScriptedPeer peer(std::move(loop));
-    SdpLimits limits = fastLimits();
-    limits.maxRounds = 8;
-    Bytes got;
-    EXPECT_EQ(search(peer, got, limits), ERROR_INVALID_DATA);
-    EXPECT_EQ(peer.requests().size(), 8u);
-}
-
-TEST(SdpSearch, ASilentPeerTimesOut) {
-    ScriptedPeer peer({{Kind::Silent, {}}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), WSAETIMEDOUT);
-}
-
-TEST(SdpSearch, APeerThatHangsUpIsAReset) {
-    ScriptedPeer peer({{Kind::Close, {}}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), WSAECONNRESET);
-}
-
-TEST(SdpSearch, SilenceInTheMiddleOfAContinuationTimesOut) {
-    ScriptedPeer peer({{Kind::Reply, response(0, Bytes{0x35}, {0x01})}, {Kind::Silent, {}}});
-    Bytes got;
-    EXPECT_EQ(search(peer, got), WSAETIMEDOUT);
-}
-
-TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
-    const Bytes one = seq({kHeadset});
+TEST(SdpSearch, AgainstAScriptedPeer) {
+    // Parts cut anywhere, even inside an element: they only make sense joined.
+    const Bytes a(kBoth.begin(), kBoth.begin() + 7), b(kBoth.begin() + 7, kBoth.begin() + 40),
+        c(kBoth.begin() + 40, kBoth.end());
+    const Bytes part = response(Bytes(1000, 0), {1});
+    Bytes truncated = response(kBoth);
+    truncated.resize(truncated.size() - 4);
     struct Case {
         const char* what;
-        Bytes lists;
+        Script script;
         DWORD code;
-        std::size_t records;
+        std::size_t requests;
     } cases[] = {
-        {"no records", seq({}), ERROR_SUCCESS, 0},
-        {"two records", seq({kHeadset, kSerial}), ERROR_SUCCESS, 2},
-        {"long form length", seqOf({kHeadset}), ERROR_SUCCESS, 1},
-        {"nothing at all", {}, ERROR_INVALID_DATA, 0},
-        {"not a sequence", str("records"), ERROR_INVALID_DATA, 0},
-        {"a record that is not a sequence", seq({kHeadset, u16(4)}), ERROR_INVALID_DATA, 0},
-        {"bytes after the answer", cat({seq({kHeadset}), Bytes{0x00}}), ERROR_INVALID_DATA, 0},
-        {"answer cut short", Bytes(one.begin(), one.end() - 1), ERROR_INVALID_DATA, 0},
-        {"length past the end", {0x35, 0x10, 0x35, 0x00}, ERROR_INVALID_DATA, 0},
+        {"one response", {response(kBoth)}, ERROR_SUCCESS, 1},
+        {"three parts", {response(a, {1, 0x11}), response(b, {2}), response(c)}, ERROR_SUCCESS, 3},
+        {"error PDU after a part",
+         {response(a, {1}), be(5, 2, {0x01, 0, 0, 0, 2})},
+         ERROR_NOT_SUPPORTED,
+         2},
+        {"another transaction", {response(kBoth, {}, 0x7777)}, ERROR_INVALID_DATA, 1},
+        {"truncated", {truncated}, ERROR_INVALID_DATA, 1},
+        {"larger than any response", {Bytes(kMaxResponse + 1, 7)}, WSAENOBUFS, 1},
+        {"total past the bound", Script(10, part), WSAENOBUFS, 5},
+        {"the same state over and over", Script(10, response({}, {9})), ERROR_INVALID_DATA, 8},
+        {"silent", {std::nullopt}, WSAETIMEDOUT, 1},
+        {"silent after a part", {response(a, {1}), std::nullopt}, WSAETIMEDOUT, 2},
+        {"hangs up", {Bytes{}}, WSAECONNRESET, 1},
     };
-    for (const Case& c : cases) {
-        std::vector<SdpRecord> records;
-        EXPECT_EQ(splitRecords(c.lists, records), c.code) << c.what;
-        EXPECT_EQ(records.size(), c.records) << c.what;
+    SdpLimits limits;
+    limits.connectTimeout = std::chrono::milliseconds(500);
+    limits.responseTimeout = std::chrono::milliseconds(300);
+    limits.maxTotal = 4500;
+    limits.maxRounds = 8;
+    for (Case& t : cases) {
+        SCOPED_TRACE(t.what);
+        ScriptedPeer peer(std::move(t.script));
+        Bytes got;
+        EXPECT_EQ(searchAttributes(*makePacketTransport(peer.takeClient()), 0x001122334455, kL2cap,
+                                   limits, got),
+                  t.code);
+        const std::vector<Bytes>& requests = peer.requests();
+        EXPECT_EQ(requests.size(), t.requests);
+        EXPECT_EQ(got == kBoth, t.code == ERROR_SUCCESS);
+        if (std::string(t.what) != "three parts") continue;
+        ASSERT_EQ(requests.size(), 3u);
+        // Each request hands back the state of the response before it, with a fresh transaction.
+        EXPECT_EQ(requests[0].back(), 0x00);
+        EXPECT_EQ(Bytes(requests[1].end() - 3, requests[1].end()), (Bytes{0x02, 0x01, 0x11}));
+        EXPECT_EQ(Bytes(requests[2].end() - 2, requests[2].end()), (Bytes{0x01, 0x02}));
+        EXPECT_NE(requests[0][2], requests[1][2]);
     }
 }
 
-TEST(SdpRecords, NameAndCommentAreTheTextAsReceivedUpToANul) {
-    const Bytes record = seq(
-        {attr(0x0100, str(std::string("Printer\0junk", 12))), attr(0x0101, str("\xC3\xA9t\xFF"))});
-    std::vector<SdpRecord> records;
-    ASSERT_EQ(splitRecords(seq({record}), records), ERROR_SUCCESS);
-    EXPECT_EQ(records[0].name, "Printer");
-    EXPECT_EQ(records[0].comment, "\xC3\xA9t\xFF") << "bad UTF-8 is the compat layer's to repair";
-    EXPECT_FALSE(records[0].port.has_value());
-}
-
-TEST(SdpRecords, AttributesOfTheWrongTypeAreAbsent) {
-    const Bytes record = seq({attr(0x0100, u16(3)), attr(0x0101, seq({})), attr(0x0004, str("x"))});
-    std::vector<SdpRecord> records;
-    ASSERT_EQ(splitRecords(seq({record}), records), ERROR_SUCCESS);
-    EXPECT_FALSE(records[0].name.has_value());
-    EXPECT_FALSE(records[0].comment.has_value());
-    EXPECT_FALSE(records[0].port.has_value());
-}
-
-TEST(SdpRecords, PortIsTheRfcommChannelElseTheL2capPsm) {
+TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
+    const Bytes longForm = cat({be(kHeadset.size(), 2, {0x36}), kHeadset});
     struct Case {
         const char* what;
-        Bytes protocols;
+        Bytes lists;
+        std::size_t records;  // 0: refused
+    } cases[] = {
+        {"two records", kBoth, 2},
+        {"long form length", longForm, 1},
+        {"not a sequence", str("records"), 0},
+        {"a record that is not a sequence", seq({kHeadset, u16(4)}), 0},
+        {"bytes after the answer", cat({kBoth, {0x00}}), 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<SdpRecord> records;
+        EXPECT_EQ(splitRecords(c.lists, records), c.records ? ERROR_SUCCESS : ERROR_INVALID_DATA)
+            << c.what;
+        EXPECT_EQ(records.size(), c.records) << c.what;
+    }
+    std::vector<SdpRecord> records;
+    EXPECT_EQ(splitRecords(seq({}), records), ERROR_SUCCESS);
+    for (std::size_t n = 0; n < kBoth.size(); ++n)
+        EXPECT_EQ(splitRecords(Bytes(kBoth.begin(), kBoth.begin() + n), records),
+                  ERROR_INVALID_DATA)
+            << n;
+}
+
+TEST(SdpRecords, NameCommentAndPortOfARecord) {
+    const auto stack = [](const Bytes& l2cap, const Bytes& rfcomm) {
+        return attr(0x0004, seq({seq({uuid16(0x0100), l2cap}), seq({uuid16(0x0003), rfcomm})}));
+    };
+    const Bytes rfcomm12 = seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(12)})});
+    const Bytes rfcomm8 = seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(8)})});
+    using Text = std::optional<std::string>;
+    struct Case {
+        const char* what;
+        Bytes attributes;
+        Text name, comment;
         std::optional<ULONG> port;
     } cases[] = {
-        {"RFCOMM", seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(12)})}), 12},
-        {"L2CAP PSM only", seq({seq({uuid16(0x0100), u16(0x1001)})}), 0x1001},
-        {"both: the channel wins",
-         seq({seq({uuid16(0x0100), u16(0x0003)}), seq({uuid16(0x0003), u8(9)})}), 9},
-        {"128-bit UUIDs", seq({seq({uuid128(0x0100)}), seq({uuid128(0x0003), u8(4)})}), 4},
-        {"L2CAP without PSM", seq({seq({uuid16(0x0100)})}), std::nullopt},
-        {"RFCOMM without channel", seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003)})}),
-         std::nullopt},
-        {"channel of the wrong type", seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), str("7")})}),
-         std::nullopt},
+        {"RFCOMM record", Bytes(kHeadset.begin() + 2, kHeadset.end()), "Headset", "Voice gateway",
+         2},
+        {"text up to a NUL, bytes as received",
+         cat({attr(0x0100, str(std::string("Printer\0junk", 12))),
+              attr(0x0101, str("\xC3\xA9\xFF"))}),
+         "Printer", "\xC3\xA9\xFF", std::nullopt},
+        {"attributes of the wrong type",
+         cat({attr(0x0100, u16(3)), attr(0x0101, seq({})), attr(0x0004, str("x"))}),
+         {},
+         {},
+         {}},
+        {"L2CAP PSM only", attr(0x0004, seq({seq({uuid16(0x0100), u16(0x1001)})})), {}, {}, 0x1001},
+        {"both: the channel wins", stack(u16(3), u8(9)), {}, {}, 9},
+        {"128-bit UUIDs",
+         attr(0x0004, seq({seq({uuid128(0x0100)}), seq({uuid128(3), u8(4)})})),
+         {},
+         {},
+         4},
+        {"no PSM, no channel", stack({}, {}), {}, {}, {}},
+        {"channel of the wrong type", stack({}, str("7")), {}, {}, {}},
         {"alternative: the first stack",
-         Bytes(cat({Bytes{0x3D, 0}, seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(3)})}),
-                    seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(8)})})})),
-         3},
-        {"descriptor that is not a sequence", seq({uuid16(0x0100)}), std::nullopt},
+         attr(0x0004, cat({be(rfcomm12.size() + rfcomm8.size(), 1, {0x3D}), rfcomm12, rfcomm8})),
+         {},
+         {},
+         12},
+        {"descriptor that is not a sequence", attr(0x0004, seq({uuid16(0x0100)})), {}, {}, {}},
     };
-    for (Case& c : cases) {
-        if (c.protocols[0] == 0x3D)
-            c.protocols[1] = static_cast<std::uint8_t>(c.protocols.size() - 2);
-        const Bytes record = seq({attr(0x0004, c.protocols)});
-        EXPECT_EQ(recordPort(record), c.port) << c.what;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes record = seq({c.attributes});
+        std::vector<SdpRecord> records;
+        ASSERT_EQ(splitRecords(seq({record}), records), ERROR_SUCCESS);
+        ASSERT_EQ(records.size(), 1u);
+        EXPECT_EQ(records[0].bytes, record);
+        EXPECT_EQ(records[0].name, c.name);
+        EXPECT_EQ(records[0].comment, c.comment);
+        EXPECT_EQ(records[0].port, c.port);
     }
 }

@@ -1,0 +1,125 @@
+// SDP data elements and PDUs written out byte by byte as the Bluetooth Core
+// Specification (Vol 3, Part B) lays them out, so the client is checked against
+// the wire format rather than against itself; and a scripted SDP server at the
+// other end of a real packet socket (a Unix SOCK_SEQPACKET pair), so the
+// client's own transport does the waiting.
+#pragma once
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+// The compat layer defines it as Windows does (the same value, 1).
+#undef SOCK_STREAM
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace sdpwire {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes cat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+// `head` followed by the n low bytes of v, big-endian.
+inline Bytes be(std::uint32_t v, int n, Bytes head = {}) {
+    for (int i = n - 1; i >= 0; --i) head.push_back(static_cast<std::uint8_t>(v >> 8 * i));
+    return head;
+}
+inline const auto u8 = [](std::uint8_t v) { return be(v, 1, {0x08}); };
+inline const auto u16 = [](std::uint16_t v) { return be(v, 2, {0x09}); };
+inline const auto uuid16 = [](std::uint16_t v) { return be(v, 2, {0x19}); };
+// A short UUID in its 128-bit form on the Bluetooth base UUID.
+inline Bytes uuid128(std::uint16_t v) {
+    return cat({be(v, 4, {0x1C}),
+                {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB}});
+}
+inline Bytes str(const std::string& s) {
+    return cat({be(s.size(), 1, {0x25}), Bytes(s.begin(), s.end())});
+}
+inline Bytes seq(std::initializer_list<Bytes> items) {
+    const Bytes body = cat(items);
+    return cat({body.size() < 256 ? be(body.size(), 1, {0x35}) : be(body.size(), 2, {0x36}), body});
+}
+inline const auto attr = [](std::uint16_t id, const Bytes& v) { return cat({u16(id), v}); };
+
+inline Bytes rfcommRecord(std::uint32_t handle, std::uint16_t serviceClass, std::uint8_t channel,
+                          const std::string& name, const std::string& comment) {
+    return seq({attr(0x0000, be(handle, 4, {0x0A})), attr(0x0001, seq({uuid16(serviceClass)})),
+                attr(0x0004, seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(channel)})})),
+                attr(0x0100, str(name)), attr(0x0101, str(comment))});
+}
+
+// A ServiceSearchAttributeResponse (transaction 0: the scripted peer puts in the request's).
+inline Bytes response(const Bytes& lists, const Bytes& state = {}, std::uint16_t tid = 0) {
+    const Bytes params = cat({be(lists.size(), 2), lists, be(state.size(), 1), state});
+    return cat({be(tid, 2, {0x07}), be(params.size(), 2), params});
+}
+
+// What the peer does with each request in turn: answers with a PDU, hangs up
+// (an empty PDU), or says nothing until the client hangs up (nullopt).
+using Script = std::vector<std::optional<Bytes>>;
+
+class ScriptedPeer {
+public:
+    explicit ScriptedPeer(Script script) {
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
+        client_ = fds[0];
+        peer_ = fds[1];
+        thread_ = std::thread([this, script = std::move(script)]() mutable {
+            Bytes request;
+            for (std::optional<Bytes>& step : script) {
+                if (!read(request)) return;
+                if (!step) {
+                    while (read(request)) {
+                    }
+                    return;
+                }
+                if (step->empty()) return void(::shutdown(peer_, SHUT_RDWR));
+                if (step->size() >= 3 && (*step)[1] == 0 && (*step)[2] == 0)
+                    std::copy_n(request.begin() + 1, 2, step->begin() + 1);
+                ::send(peer_, step->data(), step->size(), MSG_NOSIGNAL);
+            }
+        });
+    }
+    ~ScriptedPeer() {
+        if (client_ >= 0) ::close(client_);
+        if (thread_.joinable()) thread_.join();
+        ::close(peer_);
+    }
+    // The client's end, once; the caller owns it afterwards.
+    int takeClient() { return std::exchange(client_, -1); }
+    // The requests received, once the search has ended.
+    const std::vector<Bytes>& requests() {
+        if (thread_.joinable()) thread_.join();
+        return requests_;
+    }
+
+private:
+    bool read(Bytes& out) {
+        pollfd p{peer_, POLLIN, 0};
+        out.resize(70000);
+        const ssize_t n = ::poll(&p, 1, 5000) > 0 ? ::recv(peer_, out.data(), out.size(), 0) : -1;
+        if (n <= 0) return false;
+        out.resize(static_cast<std::size_t>(n));
+        requests_.push_back(out);
+        return true;
+    }
+
+    std::vector<Bytes> requests_;
+    int client_ = -1;
+    int peer_ = -1;
+    std::thread thread_;
+};
+
+}  // namespace sdpwire
