@@ -75,6 +75,13 @@ for m in $order; do
     cp "$modules/$m.ko" "$initrd/lib/modules/"
     names="$names $(basename "$m")"
 done
+# The guest gets a fresh tmpfs over /tmp, unless the checkout itself lives
+# under /tmp (as a CI clone may): then /tmp stays the host's, read-only, and
+# the guest's scratch files go to /run/tmp instead.
+tmp_setup="mount -t tmpfs tmp /host/tmp"
+case "$root/" in
+    /tmp/*) tmp_setup="mkdir -p /host/run/tmp; export TMPDIR=/run/tmp" ;;
+esac
 cat > "$initrd/init" << INIT
 #!/bin/busybox sh
 /bin/busybox --install -s /bin
@@ -90,7 +97,7 @@ mount -t proc proc /host/proc
 mount -t sysfs sys /host/sys
 mount -t devtmpfs dev /host/dev
 mount -t tmpfs run /host/run
-mount -t tmpfs tmp /host/tmp
+$tmp_setup
 echo "E2E: guest up after \$(cut -d' ' -f1 /proc/uptime) s"
 chroot /host /bin/sh "$root/tools/bluez/e2e-guest.sh" "$probe" "$work/bluez" "$work/bluez-test-tools"
 sync
