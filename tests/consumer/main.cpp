@@ -13,8 +13,9 @@ int main() {
 
     std::printf("%ls\n%ls\n", cod.asString().c_str(), cls.asString().c_str());
     if (!(cls == spp)) return 1;
-    if (cod.asString() != L"Phone > Smart phone - [Networking | Capturing (scanner, microphone) | "
-                          L"Object transfer | Telephony]")
+    if (cod.asString() !=
+        L"Phone > Smart phone - [Networking | Capturing (scanner, microphone) | "
+        L"Object transfer | Telephony]")
         return 1;
 
     baselib::WinsockStart();
