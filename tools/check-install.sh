@@ -5,8 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
-cmake --install build/default --prefix "$prefix/usr" >/dev/null
-cmake -S tests/consumer -B "$prefix/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix/usr" >/dev/null
-cmake --build "$prefix/build" >/dev/null
+log=$prefix/log
+# Quiet when it works, the whole story when it does not.
+run() { "$@" >>"$log" 2>&1 || { cat "$log" >&2; echo "check-install: FAILED: $*" >&2; exit 1; }; }
+run cmake --install build/default --prefix "$prefix/usr"
+run cmake -S tests/consumer -B "$prefix/build" -G Ninja -DCMAKE_PREFIX_PATH="$prefix/usr"
+run cmake --build "$prefix/build"
 "$prefix/build/consumer"
 echo "outside project: built and ran against the installed engine"
