@@ -11,16 +11,7 @@ start=$(date +%s)
 stage() { echo; echo "=== bluez: $* ($(($(date +%s) - start)) s)"; }
 
 stage "packages for the mock bus"
-missing=()
-for p in dbus python3-dbusmock libsystemd-dev; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+tools/ensure-packages.sh --no-recommends dbus python3-dbusmock libsystemd-dev
 
 stage "build"
 [ -f "$build/CMakeCache.txt" ] || cmake --preset default -B "$build"

@@ -19,16 +19,7 @@ fail() {
 
 stage "packages"
 packages=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 wine)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+tools/ensure-packages.sh --no-recommends "${packages[@]}"
 echo "mingw-w64: $(x86_64-w64-mingw32-g++-posix -dumpversion), $(wine --version 2>/dev/null)"
 
 # A Wine prefix of our own, made fresh for every run: no state from a

@@ -11,14 +11,4 @@ if [ "$what" = test ]; then
              libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang)
 fi
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
-fi
+"$(dirname "$0")/ensure-packages.sh" "${packages[@]}"

@@ -28,16 +28,7 @@ fail() {
 
 [ -x "$probe" ] || fail "$probe is not built (cmake --build $build --target e2e_probe)"
 
-missing=()
-command -v qemu-system-x86_64 > /dev/null || missing+=(qemu-system-x86)
-dpkg-query -W -f='${Status}' busybox-static 2> /dev/null | grep -q "install ok installed" ||
-    missing+=(busybox-static)
-if ((${#missing[@]})); then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+tools/ensure-packages.sh --no-recommends qemu-system-x86 busybox-static
 
 mkdir -p "$work/debs"
 # The kernel that linux-image-amd64 currently stands for.

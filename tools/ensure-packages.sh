@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs those of the named Debian packages that are not installed yet
+# (through sudo when not root). Idempotent: nothing happens when all are there.
+#   tools/ensure-packages.sh [--no-recommends] pkg...
+set -euo pipefail
+options=()
+if [ "${1:-}" = --no-recommends ]; then
+  options+=(--no-install-recommends)
+  shift
+fi
+missing=()
+for p in "$@"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -gt 0 ] || exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}"
