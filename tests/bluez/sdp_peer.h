@@ -1,5 +1,5 @@
-// SDP data elements and PDUs written out byte by byte as the Bluetooth Core
-// Specification (Vol 3, Part B) lays them out, so the client is checked against
+// SDP data elements and PDUs written out byte by byte as the Bluetooth Core Specification
+// (Vol 3, Part B) lays them out, so the client is checked against
 // the wire format rather than against itself; and a scripted SDP server at the
 // other end of a real packet socket (a Unix SOCK_SEQPACKET pair), so the
 // client's own transport does the waiting.

@@ -1,5 +1,5 @@
-// Our SDP client: one ServiceSearchAttributeRequest (Bluetooth Core
-// Specification, Vol 3, Part B, 4.7) with the attribute range 0x0000-0xFFFF,
+// Our SDP client: one ServiceSearchAttributeRequest (Bluetooth Core Specification,
+// Vol 3, Part B, 4.7) with the attribute range 0x0000-0xFFFF,
 // followed through its continuation states, over a transport that tests can
 // replace with a scripted peer.
 //
