@@ -16,5 +16,8 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}"
+# Another install may be running (a second build, a developer's apt): wait
+# for its lock instead of failing.
+lock=(-o DPkg::Lock::Timeout=900)
+$sudo apt-get "${lock[@]}" update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get "${lock[@]}" install -y -qq "${options[@]}" "${missing[@]}"
