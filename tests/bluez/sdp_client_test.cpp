@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 using namespace Corvale::Bluez;
 using namespace sdpwire;
 
@@ -82,7 +84,10 @@ TEST(SdpSearch, AgainstAScriptedPeer) {
     // Parts cut anywhere, even inside an element: they only make sense joined.
     const Bytes a(kBoth.begin(), kBoth.begin() + 7), b(kBoth.begin() + 7, kBoth.begin() + 40),
         c(kBoth.begin() + 40, kBoth.end());
-    const Bytes part = response(Bytes(1000, 0), {1});
+    Script parts;  // 1000 bytes each
+    for (std::uint8_t i = 1; i <= 10; ++i) parts.push_back(response(Bytes(1000, 0), {i}));
+    Script fresh;  // a byte and a state never seen before, every time
+    for (std::uint8_t i = 1; i <= 10; ++i) fresh.push_back(response({0}, {i}));
     Bytes truncated = response(kBoth);
     truncated.resize(truncated.size() - 4);
     struct Case {
@@ -100,8 +105,13 @@ TEST(SdpSearch, AgainstAScriptedPeer) {
         {"another transaction", {response(kBoth, {}, 0x7777)}, ERROR_INVALID_DATA, 1},
         {"truncated", {truncated}, ERROR_INVALID_DATA, 1},
         {"larger than any response", {Bytes(kMaxResponse + 1, 7)}, WSAENOBUFS, 1},
-        {"total past the bound", Script(10, part), WSAENOBUFS, 5},
-        {"the same state over and over", Script(10, response({}, {9})), ERROR_INVALID_DATA, 8},
+        {"total past the bound", parts, WSAENOBUFS, 5},
+        {"nothing, with a state to go on", {response({}, {9})}, WSAETIMEDOUT, 1},
+        {"back to a state already sent",
+         {response(a, {1}), response(b, {2}), response(a, {1})},
+         WSAETIMEDOUT,
+         3},
+        {"the round limit", fresh, WSAETIMEDOUT, 8},
         {"silent", {std::nullopt}, WSAETIMEDOUT, 1},
         {"silent after a part", {response(a, {1}), std::nullopt}, WSAETIMEDOUT, 2},
         {"hangs up", {Bytes{}}, WSAECONNRESET, 1},
@@ -129,6 +139,59 @@ TEST(SdpSearch, AgainstAScriptedPeer) {
         EXPECT_EQ(Bytes(requests[2].end() - 2, requests[2].end()), (Bytes{0x01, 0x02}));
         EXPECT_NE(requests[0][2], requests[1][2]);
     }
+}
+
+// The transport of the search, recording the bound of every wait it is given.
+class Recording final : public SdpTransport {
+public:
+    explicit Recording(int socket) : inner_(makePacketTransport(socket)) {}
+    DWORD connect(BTH_ADDR device, std::chrono::milliseconds timeout) override {
+        waits.push_back(timeout);
+        return inner_->connect(device, timeout);
+    }
+    DWORD send(std::span<const std::uint8_t> pdu, std::chrono::milliseconds timeout) override {
+        waits.push_back(timeout);
+        return inner_->send(pdu, timeout);
+    }
+    DWORD recv(Bytes& pdu, std::size_t max, std::chrono::milliseconds timeout) override {
+        waits.push_back(timeout);
+        return inner_->recv(pdu, max, timeout);
+    }
+    std::vector<std::chrono::milliseconds> waits;
+
+private:
+    std::unique_ptr<SdpTransport> inner_;
+};
+
+TEST(SdpSearch, APeerAnsweringJustInTimeForEverIsCutOffAtTheOverallDeadline) {
+    using namespace std::chrono_literals;
+    // Each answer comes 4.9 s after its request (on a clock the peer moves
+    // on), a byte at a time with a fresh state: 512 rounds would take 42 min.
+    std::atomic<std::int64_t> elapsedMs{0};
+    Script script;
+    for (unsigned i = 0; i < 600; ++i) script.push_back(response({0}, be(i, 2)));
+    ScriptedPeer peer(std::move(script), [&] { elapsedMs += 4900; });
+    SdpLimits limits;  // the defaults: 15 s to connect, 5 s a response, 30 s in all
+    limits.clock = [&] { return std::chrono::steady_clock::time_point(elapsedMs.load() * 1ms); };
+    std::vector<std::chrono::milliseconds> waits;
+    Bytes got;
+    {
+        Recording transport(peer.takeClient());
+        EXPECT_EQ(searchAttributes(transport, 0x001122334455, kL2cap, limits, got), WSAETIMEDOUT);
+        waits = transport.waits;
+    }
+    // Rounds start at 0, 4.9, ... 29.4 s; the eighth would start past 30 s.
+    EXPECT_EQ(peer.requests().size(), 7u);
+    ASSERT_EQ(waits.size(), 1u + 2 * 7);
+    EXPECT_EQ(waits[0], 15s);
+    EXPECT_EQ(waits[1], 5s);
+    EXPECT_EQ(waits[13], 600ms) << "the last round waits only for what is left";
+
+    limits.overall = 2s;
+    ScriptedPeer quick({response(kBoth)});
+    Recording transport(quick.takeClient());
+    EXPECT_EQ(searchAttributes(transport, 0x001122334455, kL2cap, limits, got), ERROR_SUCCESS);
+    EXPECT_EQ(transport.waits[0], 2s) << "connecting is part of the whole";
 }
 
 TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -71,12 +72,13 @@ using Script = std::vector<std::optional<Bytes>>;
 
 class ScriptedPeer {
 public:
-    explicit ScriptedPeer(Script script) {
+    // `beforeAnswer`, when given, runs before each answer is sent.
+    explicit ScriptedPeer(Script script, std::function<void()> beforeAnswer = {}) {
         int fds[2];
         if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
         client_ = fds[0];
         peer_ = fds[1];
-        thread_ = std::thread([this, script = std::move(script)]() mutable {
+        thread_ = std::thread([this, script = std::move(script), beforeAnswer]() mutable {
             Bytes request;
             for (std::optional<Bytes>& step : script) {
                 if (!read(request)) return;
@@ -88,6 +90,7 @@ public:
                 if (step->empty()) return void(::shutdown(peer_, SHUT_RDWR));
                 if (step->size() >= 3 && (*step)[1] == 0 && (*step)[2] == 0)
                     std::copy_n(request.begin() + 1, 2, step->begin() + 1);
+                if (beforeAnswer) beforeAnswer();
                 ::send(peer_, step->data(), step->size(), MSG_NOSIGNAL);
             }
         });

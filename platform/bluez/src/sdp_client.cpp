@@ -163,17 +163,30 @@ DWORD parseSearchAttributeResponse(std::span<const std::uint8_t> pdu, std::uint1
 
 DWORD searchAttributes(SdpTransport& transport, BTH_ADDR device, const GUID& pattern,
                        const SdpLimits& limits, std::vector<std::uint8_t>& lists) {
+    using std::chrono::milliseconds;
     lists.clear();
-    if (DWORD r = transport.connect(device, limits.connectTimeout)) return r;
+    const auto now = [&] {
+        return limits.clock ? limits.clock() : std::chrono::steady_clock::now();
+    };
+    const auto deadline = now() + limits.overall;
+    // One wait: its own bound, or what is left of the whole search.
+    const auto bounded = [&](milliseconds step) {
+        const auto left = std::chrono::duration_cast<milliseconds>(deadline - now());
+        return std::max(milliseconds(0), std::min(step, left));
+    };
+    if (DWORD r = transport.connect(device, bounded(limits.connectTimeout))) return r;
 
     std::vector<std::uint8_t> continuation;
+    std::vector<std::vector<std::uint8_t>> seen;  // every state of this search
     std::vector<std::uint8_t> response;
     for (unsigned round = 0; round < limits.maxRounds; ++round) {
+        if (now() >= deadline) return WSAETIMEDOUT;
         const auto transaction = static_cast<std::uint16_t>(round + 1);
         const std::vector<std::uint8_t> request =
             buildSearchAttributeRequest(transaction, pattern, continuation);
-        if (DWORD r = transport.send(request, limits.responseTimeout)) return r;
-        if (DWORD r = transport.recv(response, kMaxResponse, limits.responseTimeout)) return r;
+        if (DWORD r = transport.send(request, bounded(limits.responseTimeout))) return r;
+        if (DWORD r = transport.recv(response, kMaxResponse, bounded(limits.responseTimeout)))
+            return r;
         if (response.size() > kMaxResponse) return WSAENOBUFS;
 
         SdpFragment fragment;
@@ -181,11 +194,15 @@ DWORD searchAttributes(SdpTransport& transport, BTH_ADDR device, const GUID& pat
         if (fragment.lists.size() > limits.maxTotal - lists.size()) return WSAENOBUFS;
         lists.insert(lists.end(), fragment.lists.begin(), fragment.lists.end());
         if (fragment.continuation.empty()) return ERROR_SUCCESS;
-        // A peer that hands back the state we sent, with nothing new, would
-        // keep us asking until the round limit; that limit ends it.
+        // A peer that asks to go on without giving anything, or leads us back
+        // to a state we have already sent, would keep us asking for ever.
         continuation.assign(fragment.continuation.begin(), fragment.continuation.end());
+        if (fragment.lists.empty() ||
+            std::find(seen.begin(), seen.end(), continuation) != seen.end())
+            return WSAETIMEDOUT;
+        seen.push_back(continuation);
     }
-    return ERROR_INVALID_DATA;
+    return WSAETIMEDOUT;
 }
 
 std::optional<ULONG> recordPort(std::span<const std::uint8_t> record) {

@@ -22,6 +22,7 @@
 // and publication with the Winsock codes a Windows user sees for the same
 // cause; every code has its text in the compat layer's message table.
 //
+// clang-format off
 //   cause                                   radios                      lookups, publication
 //   --------------------------------------  --------------------------  ---------------------
 //   no system bus, org.bluez not on it,     ERROR_SERVICE_NOT_ACTIVE    ERROR_SERVICE_NOT_ACTIVE
@@ -30,13 +31,17 @@
 //   no adapter is powered                   (listed as they are)        WSAENETDOWN
 //   publication for an unknown radio        -                           WSAEADDRNOTAVAIL
 //   D-Bus call or SDP answer too slow       ERROR_TIMEOUT               WSAETIMEDOUT
+//   a service search past its overall       -                           WSAETIMEDOUT
+//     deadline, or one that stops making
+//     progress (see searchAttributes)
 //   permission refused (D-Bus or socket)    ERROR_ACCESS_DENIED         WSAEACCES
 //   malformed D-Bus reply or SDP response   ERROR_INVALID_DATA          ERROR_INVALID_DATA
 //   SDP response larger than kMaxResponse   -                           WSAENOBUFS
 //   device does not answer a page           -                           WSAEHOSTDOWN
 //   no route to the device                  -                           WSAEHOSTUNREACH
 //   device refuses / drops the connection   -                           WSAECONNREFUSED /
-//   WSAECONNRESET the device's SDP server reports an      - ERROR_NOT_SUPPORTED
+//                                                                       WSAECONNRESET
+//   the device's SDP server reports an      -                           ERROR_NOT_SUPPORTED
 //     error (ERROR_RETRY when it is out
 //     of resources)
 //   kernel without Bluetooth sockets        -                           WSAEAFNOSUPPORT
@@ -45,6 +50,7 @@
 //   bluetoothd busy (InProgress)            ERROR_RETRY                 ERROR_RETRY
 //   out of memory                           ERROR_NOT_ENOUGH_MEMORY     WSAENOBUFS
 //   any other failure of bluetoothd         ERROR_GEN_FAILURE           ERROR_GEN_FAILURE
+// clang-format on
 #pragma once
 
 #include <corvale/bluez/sdp_client.h>

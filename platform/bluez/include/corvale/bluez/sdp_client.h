@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -48,10 +49,18 @@ std::unique_ptr<SdpTransport> makePacketTransport(int connectedSocket);
 struct SdpLimits {
     std::chrono::milliseconds connectTimeout{15000};
     std::chrono::milliseconds responseTimeout{5000};
+    // The whole search, connecting and every round together. A peer that
+    // answers each request just before the response timeout, with a fresh
+    // continuation state and little or nothing in it, cannot hold a search
+    // for longer than this: the search then fails with WSAETIMEDOUT.
+    std::chrono::milliseconds overall{30000};
     // The AttributeLists of all responses together.
     std::size_t maxTotal = 256 * 1024;
     // Requests of one search, the first included.
     unsigned maxRounds = 512;
+    // Where the search reads the time; empty: the steady clock. Tests put a
+    // clock here that a scripted peer moves on.
+    std::function<std::chrono::steady_clock::time_point()> clock;
 };
 
 // The largest PDU we accept from a peer: the SDP header, a byte count, 65535
@@ -79,7 +88,10 @@ DWORD parseSearchAttributeResponse(std::span<const std::uint8_t> pdu, std::uint1
 
 // Runs one whole search: connects, sends the requests, joins the fragments.
 // `lists` gets the AttributeLists as received (one data element sequence of
-// records).
+// records). A search that stops making progress (a continuing response with
+// no data, a continuation state that this search has seen before, the round
+// limit) or runs past `limits.overall` fails with WSAETIMEDOUT: the peer did
+// not properly respond in time.
 DWORD searchAttributes(SdpTransport& transport, BTH_ADDR device, const GUID& pattern,
                        const SdpLimits& limits, std::vector<std::uint8_t>& lists);
 
