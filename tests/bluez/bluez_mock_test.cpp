@@ -417,6 +417,45 @@ TEST_F(BackendOnMock, PublicationRefusals) {
     EXPECT_EQ(b.publishedCount(), 0u);
 }
 
+TEST(BackendBus, AFloodOfSignalsCannotHoldAWaitPastItsDeadline) {
+    std::unique_ptr<Dbus::Connection> listener;
+    Dbus::Failure f;
+    ASSERT_EQ(Dbus::Connection::openSystem(10s, listener, f), 0);
+    int heard = 0;
+    Dbus::Slot slot;
+    const auto count = [](sd_bus_message*, void* n, sd_bus_error*) {
+        return ++*static_cast<int*>(n), 0;
+    };
+    ASSERT_GE(
+        listener->addMatch("type='signal',interface='org.corvale.Flood'", count, &heard, slot), 0);
+    // A second connection sends the listener more signals than it can take
+    // in one go; a call from each side makes sure that they all stand in the
+    // listener's queue before it waits.
+    sd_bus* flooder = nullptr;
+    ASSERT_GE(sd_bus_open_system(&flooder), 0);
+    constexpr int kFlood = 2000;
+    for (int i = 0; i < kFlood; ++i) {
+        Dbus::Message m;
+        ASSERT_GE(sd_bus_message_new_signal(flooder, m.out(), "/", "org.corvale.Flood", "Wave"), 0);
+        ASSERT_GE(sd_bus_message_set_destination(m.get(), listener->uniqueName().c_str()), 0);
+        ASSERT_GE(sd_bus_send(flooder, m.get(), nullptr), 0);
+    }
+    Dbus::Message reply;
+    ASSERT_GE(sd_bus_call_method(flooder, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                 "org.freedesktop.DBus", "GetId", nullptr, reply.out(), ""),
+              0);
+    ASSERT_EQ(listener->call("org.freedesktop.DBus", "/org/freedesktop/DBus",
+                             "org.freedesktop.DBus", "GetId", {}, reply, f),
+              0);
+    EXPECT_EQ(listener->runUntil(std::chrono::steady_clock::now(), {}), 0);
+    EXPECT_LE(heard, 1) << "the wait went on past its deadline while signals kept coming";
+    EXPECT_EQ(
+        listener->runUntil(std::chrono::steady_clock::now() + 30s, [&] { return heard == kFlood; }),
+        0);
+    EXPECT_EQ(heard, kFlood);
+    sd_bus_flush_close_unref(flooder);
+}
+
 TEST(RecordXml, Variants) {
     const GUID serial{0x1101, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
     const GUID short32{0x123456, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};

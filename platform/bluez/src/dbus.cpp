@@ -153,6 +153,11 @@ Connection::~Connection() {
     sd_bus_flush_close_unref(bus_);
 }
 
+std::string Connection::uniqueName() const {
+    const char* name = nullptr;
+    return sd_bus_get_unique_name(bus_, &name) >= 0 && name != nullptr ? name : "";
+}
+
 bool Connection::isOpen() const {
     return sd_bus_is_open(bus_) > 0;
 }
@@ -194,9 +199,10 @@ int Connection::runUntil(std::chrono::steady_clock::time_point deadline,
         const int r = sd_bus_process(bus_, nullptr);
         if (r < 0) return r;
         if (stop && stop()) return 0;
-        if (r > 0) continue;
+        // Checked on every turn: a peer that keeps sending must not keep us here.
         const auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return 0;
+        if (r > 0) continue;
         const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - now);
         const int w = sd_bus_wait(bus_, static_cast<std::uint64_t>(left.count()) + 1);
         if (w < 0 && w != -EINTR) return w;

@@ -71,6 +71,8 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     bool isOpen() const;
+    // The name the bus gave this connection (":1.42").
+    std::string uniqueName() const;
 
     // Calls a method; `append` (may be empty) adds the arguments. 0 on
     // success with the reply in `reply`, else a negative errno and `failure`.
@@ -81,8 +83,9 @@ public:
                  Slot& slot);
 
     // Dispatches incoming messages to the match handlers until `deadline`
-    // or until `stop` returns true. 0, or a negative errno when the
-    // connection fails.
+    // or until `stop` returns true, whichever comes first, however many
+    // messages keep arriving. 0, or a negative errno when the connection
+    // fails.
     int runUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& stop);
 
 private:
