@@ -190,6 +190,18 @@ def Retype(self, path, interface, name):
     obj.props[interface][name] = new
 
 
+@dbus.service.method(MOCK_IFACE, in_signature='ssss', out_signature='')
+def SetText(self, path, interface, name, value):
+    '''Gives a property a string value of our choosing.'''
+    mockobject.objects[path].props[interface][name] = dbus.String(value, variant_level=1)
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='')
+def Unset(self, path, interface, name):
+    '''Removes a property.'''
+    del mockobject.objects[path].props[interface][name]
+
+
 @dbus.service.method(MOCK_IFACE, in_signature='ssssss', out_signature='')
 def Replace(self, path, interface, method, in_sig, out_sig, code):
     '''Replaces a method of an object: wrong reply types, errors, stalls.'''

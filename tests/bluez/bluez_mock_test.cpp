@@ -11,6 +11,7 @@
 
 #include "dbus.h"
 #include "quick_backend.h"
+#include "record_xml.h"
 
 #include <gtest/gtest.h>
 
@@ -267,6 +268,33 @@ TEST_F(BackendOnMock, InquiryAndCacheOnTheFirstPoweredRadioTouchingNothing) {
     EXPECT_EQ(mock.calls("/org/bluez/hci1", "StartDiscovery").size(), 2u);
 }
 
+TEST_F(BackendOnMock, ASearchOnOneOfOurOwnRadiosHasTightBounds) {
+    radio("hci0", "00:1A:7D:DA:71:00", "radio", 0x0C010C);
+    radio("hci1", "00:1A:7D:DA:71:01", "off", 0x0C010C, false);
+    Recording::Waits waits;
+    BackendOptions o = quick();
+    o.transport = [&] {
+        peers.push_back(std::make_unique<ScriptedPeer>(Script{response(seq({kSerial}))}));
+        return std::make_unique<Recording>(makePacketTransport(peers.back()->takeClient()), waits);
+    };
+    BluezBackend b(o);
+    const std::pair<BTH_ADDR, std::chrono::milliseconds> cases[] = {
+        {0x001A7DDA7100, 2s}, {0x001A7DDA7101, 2s}, {0x000D18A10001, 15s}};
+    for (const auto& [device, connect] : cases) {
+        waits.clear();
+        ServiceSearchParams p;
+        p.device = device;
+        std::unique_ptr<Query<ServiceResult>> q;
+        ASSERT_EQ(b.searchServices(p, q), ERROR_SUCCESS) << device;
+        ServiceResult r;
+        EXPECT_EQ(q->next(r), ERROR_SUCCESS);
+        EXPECT_EQ(r.port, 5u);
+        ASSERT_EQ(waits.size(), 3u);
+        EXPECT_EQ(waits[0], connect) << device;
+        EXPECT_EQ(waits[2], connect == 2s ? 1s : 5s) << device;
+    }
+}
+
 TEST_F(BackendOnMock, BluetoothdLeavingInTheMiddleOfAnInquiryEndsIt) {
     radio("hci0", "00:1A:7D:DA:71:00", "radio", 0x0C010C);
     mock("VanishDuringDiscovery", "u", 200u);
@@ -283,8 +311,8 @@ TEST_F(EngineOnMock, FailuresGiveTheirCodesAndTheEngineTheirTexts) {
     const std::string raise = "raise dbus.exceptions.DBusException('', name='org.";
     struct Case {
         const char* what;
-        int radio;           // hci0: -1 none, 0 off, 1 on, 2 on with a device heard
-        const char* retype;  // a property of hci0 (or of the device) given another type
+        int radio;           // hci0: -1 none, 0 off, 1 on
+        const char* retype;  // a property of hci0 given another type
         std::string reply;   // a body of Python for GetManagedObjects, answering `type`
         const char* type;
         DWORD radios, cached, flushed;
@@ -298,7 +326,6 @@ TEST_F(EngineOnMock, FailuresGiveTheirCodesAndTheEngineTheirTexts) {
         {"Alias a number", 1, "Alias", "", "", kBad, kBad, kBad},
         {"Class a string", 1, "Class", "", "", kBad, kBad, kBad},
         {"Powered a string", 1, "Powered", "", "", kBad, kBad, kBad},
-        {"a device's Name a number", 2, "Name", "", "", 0, kBad, kBad},
         {"objects a string", 1, nullptr, "ret = 'x'", "s", kBad, kBad, kBad},
         {"objects of another shape", 1, nullptr,
          "ret = {'x': {'y': dbus.String('z', variant_level=1)}}", "a{sa{sv}}", kBad, kBad, kBad},
@@ -315,14 +342,7 @@ TEST_F(EngineOnMock, FailuresGiveTheirCodesAndTheEngineTheirTexts) {
         mock.stop();
         mock.start();
         if (c.radio >= 0) radio("hci0", "00:1A:7D:DA:71:00", "radio", 0x0C010C, c.radio > 0);
-        std::string device = "/org/bluez/hci0";
-        if (c.radio == 2) {
-            device = mock("AddKnown", "sssi", "hci0", "00:0D:18:A1:00:05", "Kbd", 0x2540);
-            mock("AddInRange", "sssi", "hci0", "00:0D:18:A1:00:05", "Kbd", 0x2540);
-        }
-        if (c.retype)
-            mock("Retype", "sss", device.c_str(), c.radio == 2 ? "org.bluez.Device1" : kAdapter,
-                 c.retype);
+        if (c.retype) mock("Retype", "sss", "/org/bluez/hci0", kAdapter, c.retype);
         if (!c.reply.empty())
             mock("Replace", "ssssss", "/", "org.freedesktop.DBus.ObjectManager",
                  "GetManagedObjects", "", c.type, c.reply.c_str());
@@ -343,6 +363,49 @@ TEST_F(EngineOnMock, FailuresGiveTheirCodesAndTheEngineTheirTexts) {
         EXPECT_FALSE(network.DiscoverRemoteDevices());
         EXPECT_EQ(baselib::getError(), text(c.flushed));
         ::setenv("DBUS_SYSTEM_BUS_ADDRESS", gBus.c_str(), 1);
+    }
+}
+
+TEST_F(EngineOnMock, ADeviceOrRadioWithoutAUsableAddressHidesNoOther) {
+    radio("hci0", "00:00:00:00:00:00", "null", 0x0C010C);
+    radio("hci1", "00:1A:7D:DA:71:01", "radio", 0x0C010C);
+    const struct {
+        const char* address;
+        const char* spoil;  // how its Device1 is spoiled afterwards
+    } devices[] = {
+        {"00:0D:18:A1:00:01", ""},        {"00:00:00:00:00:00", ""},
+        {"00:0D:18:A1:00:02", "short"},   {"00:0D:18:A1:00:03", "missing"},
+        {"00:0D:18:A1:00:04", "Address"}, {"00:0D:18:A1:00:05", "Name"},
+        {"00:0D:18:A1:00:06", ""},
+    };
+    const char* kDevice = "org.bluez.Device1";
+    for (const auto& d : devices) {
+        const std::string path = mock("AddKnown", "sssi", "hci1", d.address, "Dev", 0x2540);
+        mock("AddInRange", "sssi", "hci1", d.address, "Dev", 0x2540);
+        const std::string spoil = d.spoil;
+        if (spoil == "short")
+            mock("SetText", "ssss", path.c_str(), kDevice, "Address", "00:0D:18:A1:00");
+        else if (spoil == "missing")
+            mock("Unset", "sss", path.c_str(), kDevice, "Address");
+        else if (!spoil.empty())
+            mock("Retype", "sss", path.c_str(), kDevice, d.spoil);
+    }
+    BluezBackend b(quick());
+    std::vector<DeviceResult> found;
+    for (bool flush : {false, true}) {
+        ASSERT_EQ(inquire(b, flush, found), ERROR_SUCCESS) << flush;
+        ASSERT_EQ(found.size(), 2u) << flush;
+        EXPECT_EQ(found[0].address, 0x000D18A10001u);
+        EXPECT_EQ(found[1].address, 0x000D18A10006u);
+    }
+    // The engine would throw "Device address is null." for the null radio.
+    answer({seq({})});
+    BTNetwork network;
+    EXPECT_EQ(network.LocalDevices().size(), 1u);
+    for (bool cache : {false, true}) {
+        BTNetwork::setInquiryCache(cache);
+        ASSERT_TRUE(network.DiscoverRemoteDevices()) << baselib::getError().c_str();
+        EXPECT_EQ(network.RemoteDevices().size(), 2u);
     }
 }
 
@@ -456,23 +519,61 @@ TEST(BackendBus, AFloodOfSignalsCannotHoldAWaitPastItsDeadline) {
     sd_bus_flush_close_unref(flooder);
 }
 
-TEST(RecordXml, Variants) {
-    const GUID serial{0x1101, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    const GUID short32{0x123456, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    struct Case {
-        std::string xml;
-        const char* part;
-        bool present;
-    } cases[] = {
-        {recordXml(serial, "n", "c", 12), "<uuid value=\"0x1101\" />", true},
-        {recordXml(short32, "n", "c", 3), "<uuid value=\"0x00123456\" />", true},
-        {recordXml(serial, "n", "c", BT_PORT_ANY), "<uuid value=\"0x0003\" />", false},
-        {recordXml(serial, "", "", 1), "<text", false},
-        {recordXml(serial, "\xff", "c", 1), "<text encoding=\"hex\" value=\"ff\" />", true},
-        {recordXml(serial, "Caf\xC3\xA9", "c", 1), "<text value=\"Caf\xC3\xA9\" />", true},
+TEST(RecordXml, EveryElementInBlueZsForm) {
+    using T = RecordElement::Type;
+    const auto e = [](T type, unsigned size, std::uint64_t number, std::string bytes = {}) {
+        RecordElement x;
+        x.type = type, x.size = size, x.number = number, x.text = std::move(bytes);
+        return x;
     };
+    const GUID base{0x1101, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
+    GUID base32 = base, other = base;
+    base32.Data1 = 0x123456, other.Data3 = 0x1001;
+    const std::string wide("\x01\x23\x45\x67\x89\xAB\xCD\xEF\x00\x11\x22\x33\x44\x55\x66\xFF", 16);
+    struct Case {
+        RecordElement element;
+        std::string xml;
+    } cases[] = {
+        {shortestUuid(base), "<uuid value=\"0x1101\" />"},
+        {shortestUuid(base32), "<uuid value=\"0x00123456\" />"},
+        {shortestUuid(other), "<uuid value=\"00001101-0000-1001-8000-00805f9b34fb\" />"},
+        {unsigned8(9), "<uint8 value=\"0x09\" />"},
+        {e(T::Unsigned, 2, 0xBEEF), "<uint16 value=\"0xbeef\" />"},
+        {e(T::Unsigned, 4, 0x10001), "<uint32 value=\"0x00010001\" />"},
+        {e(T::Unsigned, 8, ~0ull), "<uint64 value=\"0xffffffffffffffff\" />"},
+        {e(T::Unsigned, 16, 0, wide), "<uint128 value=\"0123456789abcdef00112233445566ff\" />"},
+        {e(T::Signed, 1, 0xFF), "<int8 value=\"-1\" />"},
+        {e(T::Signed, 2, 0x8000), "<int16 value=\"-32768\" />"},
+        {e(T::Signed, 4, 0x7FFFFFFF), "<int32 value=\"2147483647\" />"},
+        {e(T::Signed, 8, ~1ull), "<int64 value=\"-2\" />"},
+        {e(T::Signed, 16, 0, wide), "<int128 value=\"0123456789abcdef00112233445566ff\" />"},
+        {e(T::Boolean, 1, 2), "<boolean value=\"true\" />"},
+        {e(T::Boolean, 1, 0), "<boolean value=\"false\" />"},
+        {e(T::Nil, 0, 0), "<nil />"},
+        {text("Chat & <co> \"1\" 'a'"),
+         "<text value=\"Chat &amp; &lt;co&gt; &quot;1&quot; &apos;a&apos;\" />"},
+        {text("Caf\xC3\xA9"), "<text value=\"Caf\xC3\xA9\" />"},
+        {text("\xff"), "<text encoding=\"hex\" value=\"ff\" />"},
+        {text("a\x01z"), "<text encoding=\"hex\" value=\"61017a\" />"},
+        {text("\xC3"), "<text encoding=\"hex\" value=\"c3\" />"},
+        {e(T::Url, 0, 0, "http://x/?a&b"), "<url value=\"http://x/?a&amp;b\" />"},
+        {e(T::Unsigned, 3, 7), "<nil />"},
+        {e(T::Uuid, 8, 7), "<nil />"},
+        {e(T::Signed, 16, 0, "short"), "<nil />"},
+    };
+    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<record>\n";
     for (const Case& c : cases)
-        EXPECT_EQ(c.xml.find(c.part) != std::string::npos, c.present) << c.part << " in\n" << c.xml;
+        EXPECT_EQ(recordXml({{0x0200, c.element}}), head + "  <attribute id=\"0x0200\">\n    " +
+                                                        c.xml + "\n  </attribute>\n</record>\n");
+    RecordElement alternative = e(T::Alternative, 0, 0);
+    alternative.children = {sequence({unsigned8(1)}), sequence({})};
+    EXPECT_EQ(recordXml({{0x0004, alternative}, {0xFFFF, text("x")}}),
+              head +
+                  "  <attribute id=\"0x0004\">\n    <alternate>\n      <sequence>\n"
+                  "        <uint8 value=\"0x01\" />\n      </sequence>\n      <sequence>\n"
+                  "      </sequence>\n    </alternate>\n  </attribute>\n"
+                  "  <attribute id=\"0xffff\">\n    <text value=\"x\" />\n  </attribute>\n"
+                  "</record>\n");
 }
 
 TEST(BluezCodes, EveryCodeTheBackendGivesHasItsText) {

@@ -141,28 +141,6 @@ TEST(SdpSearch, AgainstAScriptedPeer) {
     }
 }
 
-// The transport of the search, recording the bound of every wait it is given.
-class Recording final : public SdpTransport {
-public:
-    explicit Recording(int socket) : inner_(makePacketTransport(socket)) {}
-    DWORD connect(BTH_ADDR device, std::chrono::milliseconds timeout) override {
-        waits.push_back(timeout);
-        return inner_->connect(device, timeout);
-    }
-    DWORD send(std::span<const std::uint8_t> pdu, std::chrono::milliseconds timeout) override {
-        waits.push_back(timeout);
-        return inner_->send(pdu, timeout);
-    }
-    DWORD recv(Bytes& pdu, std::size_t max, std::chrono::milliseconds timeout) override {
-        waits.push_back(timeout);
-        return inner_->recv(pdu, max, timeout);
-    }
-    std::vector<std::chrono::milliseconds> waits;
-
-private:
-    std::unique_ptr<SdpTransport> inner_;
-};
-
 TEST(SdpSearch, APeerAnsweringJustInTimeForEverIsCutOffAtTheOverallDeadline) {
     using namespace std::chrono_literals;
     // Each answer comes 4.9 s after its request (on a clock the peer moves
@@ -176,9 +154,8 @@ TEST(SdpSearch, APeerAnsweringJustInTimeForEverIsCutOffAtTheOverallDeadline) {
     std::vector<std::chrono::milliseconds> waits;
     Bytes got;
     {
-        Recording transport(peer.takeClient());
+        Recording transport(makePacketTransport(peer.takeClient()), waits);
         EXPECT_EQ(searchAttributes(transport, 0x001122334455, kL2cap, limits, got), WSAETIMEDOUT);
-        waits = transport.waits;
     }
     // Rounds start at 0, 4.9, ... 29.4 s; the eighth would start past 30 s.
     EXPECT_EQ(peer.requests().size(), 7u);
@@ -189,9 +166,10 @@ TEST(SdpSearch, APeerAnsweringJustInTimeForEverIsCutOffAtTheOverallDeadline) {
 
     limits.overall = 2s;
     ScriptedPeer quick({response(kBoth)});
-    Recording transport(quick.takeClient());
+    waits.clear();
+    Recording transport(makePacketTransport(quick.takeClient()), waits);
     EXPECT_EQ(searchAttributes(transport, 0x001122334455, kL2cap, limits, got), ERROR_SUCCESS);
-    EXPECT_EQ(transport.waits[0], 2s) << "connecting is part of the whole";
+    EXPECT_EQ(waits.at(0), 2s) << "connecting is part of the whole";
 }
 
 TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {

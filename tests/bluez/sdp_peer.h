@@ -11,11 +11,15 @@
 // The compat layer defines it as Windows does (the same value, 1).
 #undef SOCK_STREAM
 
+#include <corvale/bluez/sdp_client.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -123,6 +127,30 @@ private:
     int client_ = -1;
     int peer_ = -1;
     std::thread thread_;
+};
+
+// A transport that records the bound of every wait it is given.
+class Recording final : public Corvale::Bluez::SdpTransport {
+public:
+    using Waits = std::vector<std::chrono::milliseconds>;
+    Recording(std::unique_ptr<SdpTransport> inner, Waits& waits)
+        : inner_(std::move(inner)), waits_(waits) {}
+    DWORD connect(BTH_ADDR device, std::chrono::milliseconds timeout) override {
+        waits_.push_back(timeout);
+        return inner_->connect(device, timeout);
+    }
+    DWORD send(std::span<const std::uint8_t> pdu, std::chrono::milliseconds timeout) override {
+        waits_.push_back(timeout);
+        return inner_->send(pdu, timeout);
+    }
+    DWORD recv(Bytes& pdu, std::size_t max, std::chrono::milliseconds timeout) override {
+        waits_.push_back(timeout);
+        return inner_->recv(pdu, max, timeout);
+    }
+
+private:
+    std::unique_ptr<SdpTransport> inner_;
+    Waits& waits_;
 };
 
 }  // namespace sdpwire

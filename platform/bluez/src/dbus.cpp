@@ -209,6 +209,40 @@ int Connection::runUntil(std::chrono::steady_clock::time_point deadline,
     }
 }
 
+namespace {
+
+template <typename T>
+bool typed(const Properties& in, const char* key, char type, std::optional<T>& out,
+           T (*take)(const Value&)) {
+    out.reset();
+    const auto it = in.find(key);
+    if (it == in.end()) return true;
+    if (it->second.type != type) return false;
+    out = take(it->second);
+    return true;
+}
+
+std::string text(const Value& v) {
+    return v.text;
+}
+std::uint32_t u32(const Value& v) {
+    return static_cast<std::uint32_t>(v.number);
+}
+bool flag(const Value& v) {
+    return v.flag;
+}
+
+}  // namespace
+
+int readBluezProperties(const Properties& in, BluezProperties& out) {
+    bool ok = typed(in, "Address", 's', out.address, text);
+    ok = typed(in, "Alias", 's', out.alias, text) && ok;
+    ok = typed(in, "Name", 's', out.name, text) && ok;
+    ok = typed(in, "Class", 'u', out.classOfDevice, u32) && ok;
+    ok = typed(in, "Powered", 'b', out.powered, flag) && ok;
+    return ok ? 0 : -EBADMSG;
+}
+
 bool hasSignature(sd_bus_message* m, const char* signature) {
     const char* s = sd_bus_message_get_signature(m, 1);
     return s != nullptr && std::strcmp(s, signature) == 0;

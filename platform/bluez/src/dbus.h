@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace Corvale::Bluez::Dbus {
@@ -94,6 +95,21 @@ private:
     sd_bus* bus_;
     std::chrono::milliseconds timeout_;
 };
+
+// The properties of an org.bluez.Adapter1 or org.bluez.Device1 that we use,
+// each read only when it is there with its documented type.
+struct BluezProperties {
+    std::optional<std::string> address;          // Address (s): "AA:BB:CC:DD:EE:FF"
+    std::optional<std::string> alias;            // Alias (s): the name a radio broadcasts
+    std::optional<std::string> name;             // Name (s): an adapter's system name, a device's
+                                                 // resolved name
+    std::optional<std::uint32_t> classOfDevice;  // Class (u)
+    std::optional<bool> powered;                 // Powered (b), adapters only
+};
+
+// Reads them from one interface's properties. -EBADMSG when one of them is
+// there with another type; the others are read all the same.
+int readBluezProperties(const Properties& in, BluezProperties& out);
 
 // Readers; each checks the whole shape and returns 0 or -EBADMSG.
 int readObjects(sd_bus_message* m, Objects& out);             // a{oa{sa{sv}}}

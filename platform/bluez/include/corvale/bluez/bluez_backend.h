@@ -13,7 +13,13 @@
 // connection to a local radio's own address out through another adapter: the
 // radios of one machine read each other's records. A machine with a single
 // radio cannot read that radio's own records this way (WSAEHOSTUNREACH, left
-// in the error text while the radio is still listed).
+// in the error text while the radio is still listed). A search on one of our
+// own radios has tight bounds of its own (BackendOptions::localSdp).
+//
+// Addresses: no real radio or device has the null address. An adapter with
+// it, and a device whose address is null, missing or malformed (or whose
+// properties have the wrong types), is left out of the answer; the others
+// are reported.
 //
 // Caches: "cache" for an inquiry means the devices BlueZ already holds; SDP
 // records are never cached, a service search always asks the device.
@@ -69,6 +75,11 @@ namespace Corvale::Bluez {
 namespace Dbus {
 class Connection;
 }
+struct Adapter;
+
+// The bounds of a search on one of this machine's own radios: 2 s to
+// connect, 1 s a response, 3 s in all.
+SdpLimits localSdpLimits();
 
 struct BackendOptions {
     // One unit of BTH_QUERY_DEVICE.length; the default inquiry is 8 units
@@ -76,7 +87,13 @@ struct BackendOptions {
     std::chrono::milliseconds inquiryUnit{1280};
     // Bound on every D-Bus call (and on connecting to the bus).
     std::chrono::milliseconds callTimeout{5000};
+    // A service search on a remote device: 15 s to connect (paging a device
+    // takes up to a few seconds), 5 s a response, 30 s in all.
     SdpLimits sdp{};
+    // A service search on one of this machine's own radios, reached through
+    // another of them: a local radio answers in well under a second or not
+    // at all, and the window waits for these at start-up.
+    SdpLimits localSdp = localSdpLimits();
     // Makes the transport of one service search; the L2CAP one by default.
     std::function<std::unique_ptr<SdpTransport>()> transport;
 };
@@ -99,19 +116,20 @@ public:
     std::size_t publishedCount() const;
 
 private:
-    struct Adapter;
     struct Published;
     enum class Context { Radio, Lookup };
 
     DWORD connection(Dbus::Connection*& out, Context context);
+    // The adapters in natural path order (hci2 before hci10).
     DWORD adapters(Dbus::Connection& bus, std::vector<Adapter>& out, Context context);
-    DWORD poweredAdapter(Dbus::Connection& bus, Adapter& out);
-    DWORD cachedDevices(Dbus::Connection& bus, const Adapter& adapter,
-                        std::vector<Compat::DeviceResult>& out);
+    // The first powered one.
+    static DWORD poweredAdapter(const std::vector<Adapter>& all, const Adapter*& out);
     DWORD discover(Dbus::Connection& bus, const Adapter& adapter, std::chrono::milliseconds length,
                    std::vector<Compat::DeviceResult>& out);
     DWORD publish(Dbus::Connection& bus, const Compat::ServiceRegistration& registration);
     DWORD withdraw(Dbus::Connection& bus, const Compat::ServiceRegistration& registration);
+    // Ends one registration with BlueZ; one that BlueZ no longer holds is gone already.
+    static DWORD unregister(Dbus::Connection& bus, const std::string& path);
 
     BackendOptions options_;
     mutable std::mutex mutex_;
@@ -119,15 +137,5 @@ private:
     std::vector<Published> published_;
     unsigned nextProfile_ = 0;
 };
-
-// The service record that publication hands to BlueZ's profile manager, in
-// BlueZ's XML record form: ServiceClassIDList, ProtocolDescriptorList (L2CAP,
-// and RFCOMM with the channel unless the caller let us choose),
-// BrowseGroupList (public root), name (0x0100) and description (0x0101).
-std::string recordXml(const GUID& serviceClass, const std::string& name, const std::string& comment,
-                      ULONG port);
-
-// The lower-case 36-character text of a UUID, as D-Bus carries it.
-std::string uuidText(const GUID& uuid);
 
 }  // namespace Corvale::Bluez

@@ -1,0 +1,75 @@
+// What BlueZ's objects and signals mean for us: the adapters and devices of a
+// GetManagedObjects answer, and what the signals of a running inquiry tell.
+// Everything here comes over the bus and is checked before it is used; a
+// signal of a shape we do not expect is ignored.
+#pragma once
+
+#include "dbus.h"
+
+#include <corvale/compat/backend.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace Corvale::Bluez {
+
+inline constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
+inline constexpr const char* kDeviceInterface = "org.bluez.Device1";
+
+// "AA:BB:CC:DD:EE:FF", nothing else.
+bool parseAddress(const std::string& text, BTH_ADDR& out);
+
+// Object paths in natural order: runs of digits compare as numbers, so hci2
+// comes before hci10.
+bool naturalLess(const std::string& a, const std::string& b);
+
+// Whether `path` lies below `parent`.
+bool under(const std::string& path, const std::string& parent);
+
+// One org.bluez.Adapter1.
+struct Adapter {
+    std::string path;
+    BTH_ADDR address = 0;
+    std::string alias;
+    ULONG classOfDevice = 0;
+    bool powered = false;
+};
+
+enum class Read { Ok, Skip, Bad };
+
+// An adapter from its properties: Bad when one has the wrong type or the
+// address is malformed (bluetoothd itself is then not to be trusted); Skip
+// for the null address, which no real radio has.
+Read readAdapter(const std::string& path, const Dbus::Properties& p, Adapter& out);
+
+// A device from its Device1 properties; false when it cannot be one of the
+// results: no address, a malformed or null one, or a property of the wrong
+// type. Such a device is left out and the others are reported.
+bool readDevice(const Dbus::Properties& p, Compat::DeviceResult& out);
+
+// The devices that bluetoothd holds under the adapter, in natural path order.
+std::vector<Compat::DeviceResult> cachedDevices(const Dbus::Objects& objects,
+                                                const std::string& adapterPath);
+
+// What the signals of one inquiry told us.
+struct Heard {
+    std::string adapterPath;
+    std::vector<std::string> order;                  // device paths, first heard first
+    std::map<std::string, Dbus::Properties> latest;  // what the signals carried
+    bool vanished = false;                           // org.bluez left the bus
+
+    void note(const std::string& path, const Dbus::Properties& p, bool heard);
+};
+
+// The match handlers of an inquiry; `userdata` is its Heard. Each always
+// returns 0: a signal is not a reply, and one we cannot read is ignored.
+int onInterfacesAdded(sd_bus_message* m, void* userdata, sd_bus_error* error);
+int onPropertiesChanged(sd_bus_message* m, void* userdata, sd_bus_error* error);
+int onNameOwnerChanged(sd_bus_message* m, void* userdata, sd_bus_error* error);
+
+// The devices heard, in the order heard, as `objects` (read after the
+// inquiry) has them, or as their signals said when they are gone again.
+std::vector<Compat::DeviceResult> heardDevices(const Heard& heard, const Dbus::Objects& objects);
+
+}  // namespace Corvale::Bluez
