@@ -15,7 +15,7 @@ tools/ensure-packages.sh --no-recommends dbus python3-dbusmock libsystemd-dev
 
 stage "build"
 [ -f "$build/CMakeCache.txt" ] || cmake --preset default -B "$build"
-cmake --build "$build" -j2 --target bluez_sdp_test bluez_mock_test e2e_probe
+cmake --build "$build" -j2 --target bluez_sdp_test bluez_mock_test e2e_probe e2e_refresh_stall
 
 stage "mock bluetoothd and scripted SDP peers"
 ctest --test-dir "$build" --output-on-failure -R '^(Sdp|Backend|Engine|RecordXml|BluezCodes)'

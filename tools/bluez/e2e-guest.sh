@@ -5,10 +5,11 @@
 # runs the probe: publish from one process, look from another, withdraw,
 # look again. Ends with one line "E2E RESULT: PASS" or "E2E RESULT: FAIL".
 #
-#   e2e-guest.sh <e2e_probe> <extracted bluez> <extracted bluez-test-tools>
+#   e2e-guest.sh <e2e_probe> <extracted bluez> <extracted bluez-test-tools> <e2e_refresh_stall>
 probe=$1
 bluez=$2
 btt=$3
+stall=$4
 say() { echo "E2E: $*"; }
 finish() {
     say "bluetoothd log (last lines):"
@@ -101,4 +102,9 @@ grep withdrawn /run/publish.log
 [ $publisher_rc -eq 0 ] || finish FAIL
 
 "$probe" absent || finish FAIL
+
+# The window's local refresh, both radios reading each other's records.
+mkdir -p /run/home /run/xdg && chmod 700 /run/xdg
+HOME=/run/home XDG_RUNTIME_DIR=/run/xdg QT_QPA_PLATFORM=offscreen "$stall" 2>/run/stall.log ||
+    { tail -n 5 /run/stall.log; finish FAIL; }
 finish PASS

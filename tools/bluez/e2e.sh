@@ -6,7 +6,9 @@
 # engine on the BlueZ platform) lists both radios, finds the other one by
 # inquiry with its name and class, reads its SDP records (bluetoothd's own and
 # one published by another process with name, comment, class UUID and RFCOMM
-# channel) and, after withdrawal, sees that record gone.
+# channel) and, after withdrawal, sees that record gone. Last, the main window
+# on the same platform refreshes its local radios (e2e_refresh_stall), and the
+# longest stall of its event loop is printed.
 #
 #   bash tools/bluez/e2e.sh [build dir]     (default build/default; ~40 s)
 #
@@ -17,7 +19,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 root=$(pwd)
 build=$(realpath "${1:-build/default}")
-probe=$build/tests/bluez/e2e_probe
+probe=$build/tools/bluez/e2e_probe
+stall=$build/tools/bluez/e2e_refresh_stall
 work=$build/e2e
 start=$(date +%s)
 say() { echo "e2e: $* ($(($(date +%s) - start)) s)"; }
@@ -26,7 +29,9 @@ fail() {
     exit 1
 }
 
-[ -x "$probe" ] || fail "$probe is not built (cmake --build $build --target e2e_probe)"
+for p in "$probe" "$stall"; do
+    [ -x "$p" ] || fail "$p is not built (cmake --build $build --target e2e_probe e2e_refresh_stall)"
+done
 
 tools/ensure-packages.sh --no-recommends qemu-system-x86 busybox-static
 
@@ -90,7 +95,7 @@ mount -t devtmpfs dev /host/dev
 mount -t tmpfs run /host/run
 $tmp_setup
 echo "E2E: guest up after \$(cut -d' ' -f1 /proc/uptime) s"
-chroot /host /bin/sh "$root/tools/bluez/e2e-guest.sh" "$probe" "$work/bluez" "$work/bluez-test-tools"
+chroot /host /bin/sh "$root/tools/bluez/e2e-guest.sh" "$probe" "$work/bluez" "$work/bluez-test-tools" "$stall"
 sync
 poweroff -f
 echo o > /proc/sysrq-trigger
