@@ -468,7 +468,7 @@ TEST_F(EngineOnMock, PublicationRegistersOneRecordForEveryRadioAndWithdrawsIt) {
     EXPECT_EQ(baselib::getError(), text(WSASERVICE_NOT_FOUND));
 }
 
-TEST_F(BackendOnMock, PublicationRefusals) {
+TEST_F(BackendOnMock, PublicationRefusesWhatItCannotPublish) {
     radio("hci0", "00:1A:7D:DA:71:00", "radio", 0x0C010C);
     BluezBackend b(quick());
     const auto reg = [](BTH_ADDR radio, bool publish, ULONG port = 7,
@@ -524,9 +524,11 @@ TEST(BackendBus, AFloodOfSignalsCannotHoldAWaitPastItsDeadline) {
               0);
     EXPECT_EQ(listener->runUntil(std::chrono::steady_clock::now(), {}), 0);
     EXPECT_LE(heard, 1) << "the wait went on past its deadline while signals kept coming";
-    EXPECT_EQ(
-        listener->runUntil(std::chrono::steady_clock::now() + 30s, [&] { return heard == kFlood; }),
-        0);
+    // What has arrived can still be taken in, as much as the caller allows.
+    const int before = heard;
+    EXPECT_EQ(listener->drain(10), 0);
+    EXPECT_LE(heard, before + 10);
+    EXPECT_EQ(listener->drain(2 * kFlood), 0);
     EXPECT_EQ(heard, kFlood);
     sd_bus_flush_close_unref(flooder);
 }

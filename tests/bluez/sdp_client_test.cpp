@@ -80,7 +80,7 @@ TEST(SdpResponse, EveryLengthIsCheckedAgainstTheBytesReceived) {
             << n;
 }
 
-TEST(SdpSearch, AgainstAScriptedPeer) {
+TEST(SdpSearch, JoinsTheFragmentsAndStopsAtTheFirstFault) {
     // Parts cut anywhere, even inside an element: they only make sense joined.
     const Bytes a(kBoth.begin(), kBoth.begin() + 7), b(kBoth.begin() + 7, kBoth.begin() + 40),
         c(kBoth.begin() + 40, kBoth.end());
@@ -199,7 +199,7 @@ TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
             << n;
 }
 
-TEST(SdpRecords, NameCommentAndPortOfARecord) {
+TEST(SdpRecords, NameCommentAndPortAreReadFromTheRecord) {
     const auto stack = [](const Bytes& l2cap, const Bytes& rfcomm) {
         return attr(0x0004, seq({seq({uuid16(0x0100), l2cap}), seq({uuid16(0x0003), rfcomm})}));
     };

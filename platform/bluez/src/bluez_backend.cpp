@@ -24,6 +24,7 @@ constexpr const char* kProfilePrefix = "/org/corvale/profile";
 constexpr unsigned kDefaultInquiryUnits = 8;  // 10.24 s
 constexpr unsigned kMaxInquiryUnits = 0x30;   // the longest inquiry HCI allows
 constexpr ULONG kMaxRfcommChannel = 30;
+constexpr std::size_t kMaxLateSignals = 4096;
 
 // A list gathered before the lookup opens, handed out one by one.
 template <typename Result>
@@ -208,8 +209,9 @@ DWORD BluezBackend::discover(Dbus::Connection& bus, const Adapter& adapter,
     if (bus.call(kService, path, kAdapterInterface, "StopDiscovery", {}, reply, failure) < 0 &&
         dbusCause(failure.error, failure.name) == Cause::NoService)
         return lookupCode(Cause::NoService);
-    // A signal that arrived while StopDiscovery was answered still counts.
-    if (bus.runUntil(std::chrono::steady_clock::now(), {}) < 0) return lookupCode(Cause::NoService);
+    // The signals that arrived while StopDiscovery was answered still count
+    // (a bounded number: a flood cannot hold us here either).
+    if (bus.drain(kMaxLateSignals) < 0) return lookupCode(Cause::NoService);
 
     Dbus::Objects objects;
     if (DWORD r = managedObjects(bus, objects, false)) return r;

@@ -243,6 +243,14 @@ int readBluezProperties(const Properties& in, BluezProperties& out) {
     return ok ? 0 : -EBADMSG;
 }
 
+int Connection::drain(std::size_t most) {
+    for (std::size_t n = 0; n < most; ++n) {
+        const int r = sd_bus_process(bus_, nullptr);
+        if (r <= 0) return r;
+    }
+    return 0;
+}
+
 bool hasSignature(sd_bus_message* m, const char* signature) {
     const char* s = sd_bus_message_get_signature(m, 1);
     return s != nullptr && std::strcmp(s, signature) == 0;

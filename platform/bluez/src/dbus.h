@@ -89,6 +89,11 @@ public:
     // fails.
     int runUntil(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& stop);
 
+    // Dispatches the messages that have already arrived, `most` at most,
+    // without waiting for more. 0, or a negative errno when the connection
+    // fails.
+    int drain(std::size_t most);
+
 private:
     explicit Connection(sd_bus* bus, std::chrono::milliseconds timeout)
         : bus_(bus), timeout_(timeout) {}
