@@ -36,7 +36,8 @@ struct RecordAttribute {
 // The record in BlueZ's XML form: one <record> with its attributes in the
 // order given. Text that XML cannot carry as it is (control characters,
 // bytes that are not UTF-8) is written hex-encoded, a form BlueZ accepts; an
-// element that does not make sense (a size its type cannot have) is <nil />.
+// element that does not make sense (a size its type cannot have) is <nil />,
+// and containers nested more than 32 deep are written without their children.
 std::string recordXml(const std::vector<RecordAttribute>& attributes);
 
 // Elements as publication needs them. A UUID on the Bluetooth base UUID
