@@ -103,6 +103,13 @@ grep -oE '\[-W[a-z-]+\]' <<<"$w4" | sort | uniq -c | sed 's/^/  /' || true
 head -n 20 <<<"$w4" | sed 's/^/  | /'
 if [ "$w4_count" -gt 0 ] && $w4_fatal; then fail "the engine has $w4_count warning(s) under $w4_flags"; fi
 
+stage "the front end for Windows: ui/ and app/ compiled against Qt 6's headers (no link)"
+# Debian has no Qt for Windows, and building one (Core, Gui, Widgets and the
+# windows platform plugin from Debian's qtbase source) would cost most of
+# CI's hour on two cores; compiling is what catches the Windows-header
+# clashes and our own code's portability.
+tools/windows/qt-compile-check.sh build/windows-qt
+
 # corvale-smoke's report under each Wine. Wine 8's Bluetooth functions are
 # stubs; Wine 10's driver finds no radio here (no bluetoothd on a system bus).
 # Either way each Bluetooth step must fail with that Wine's code and the
