@@ -4,8 +4,10 @@
 #
 #   cmake --preset windows && cmake --build --preset windows
 #
-# Programs and tests run under Wine when it is installed: CMake uses it as the
-# emulator, so ctest starts the .exe files through it.
+# Programs and tests run under Wine: CMake's emulator is tools/windows/wine,
+# so ctest starts the .exe files through it. That script runs the machine's
+# own Wine, or the Wine 10 of a Debian root when CORVALE_WINE_ROOT names one
+# (the test presets windows and windows-wine10 say which).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -30,7 +32,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # under Wine) with only the system's own DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-find_program(CORVALE_WINE NAMES wine64 wine)
-if(CORVALE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${CORVALE_WINE})
-endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../../tools/windows/wine)
