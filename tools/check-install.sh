@@ -23,7 +23,7 @@ for platform in "${platforms[@]}"; do
   run cmake -S tests/consumer -B "$prefix/build-$platform" -G Ninja \
     -DCMAKE_PREFIX_PATH="$prefix/usr" -DCONSUMER_PLATFORM="$platform"
   run cmake --build "$prefix/build-$platform"
-  echo "--- outside project on Corvale::platform_$platform"
+  echo "outside project on Corvale::platform_$platform:"
   "$prefix/build-$platform/consumer" || { echo "check-install: the $platform consumer failed" >&2; exit 1; }
 done
 echo "outside project: built and ran against the installed engine (${platforms[*]})"
