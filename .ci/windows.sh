@@ -199,7 +199,7 @@ use_wine wine10
 python3 tools/windows/sdp-diff.py --out build/windows/sdp-diff --label "Wine 10" \
     --compat "$host/tests/windows/corvale-sdp-dump" \
     --windows "tools/windows/wine build/windows/tests/windows/corvale-sdp-dump.exe" \
-    build/windows/sdp-corpus fuzz/corpus/sdp fuzz/corpus/sdp_response ||
+    build/windows/sdp-corpus fuzz/corpus/fuzz_sdp_record fuzz/corpus/fuzz_sdp_response ||
     fail "the SDP functions differ in a way no known kind explains (dumps: build/windows/sdp-diff)"
 
 stage "message texts: each Wine's FormatMessageW against the compat table"

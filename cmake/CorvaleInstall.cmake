@@ -21,8 +21,14 @@ install(TARGETS ${CORVALE_INSTALL_TARGETS} EXPORT CorvaleTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY engine/include/corvale platform/include/corvale
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${CORVALE_GENERATED_INCLUDE}/corvale/version.h
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/corvale)
 if(NOT WIN32)
-  install(DIRECTORY platform/compat/include/corvale DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  # The compat headers that the platform header and the simulated world's
+  # World.h include. The message table stays inside: tests read it to check
+  # every text, a program reads a text through FormatMessageW.
+  install(DIRECTORY platform/compat/include/corvale DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+          PATTERN messages.h EXCLUDE)
   if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/platform/sim/include/corvale)
     install(DIRECTORY platform/sim/include/corvale DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
   endif()
@@ -30,6 +36,12 @@ endif()
 
 install(EXPORT CorvaleTargets NAMESPACE Corvale::
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvale)
+# The package config looks for what the installed libraries link.
+if(TARGET corvale_platform_bluez)
+  set(CORVALE_INSTALLS_BLUEZ ON)
+else()
+  set(CORVALE_INSTALLS_BLUEZ OFF)
+endif()
 configure_package_config_file(cmake/CorvaleConfig.cmake.in
   ${CMAKE_CURRENT_BINARY_DIR}/CorvaleConfig.cmake
   INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/Corvale)

@@ -1,15 +1,12 @@
 #include <quillmere/About_Form.h>
 #include <quillmere/Bridge.h>
 
+#include <corvale/version.h>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QUrl>
-
-#ifndef QUILLMERE_VERSION
-#define QUILLMERE_VERSION "0.1.0"
-#endif
 
 namespace Quillmere {
 
@@ -57,7 +54,7 @@ About_Form::About_Form(QWidget* parent) : QDialog(parent) {
     label1->setFont(title);
     label2 = makeLabel(this, QStringLiteral("label2"),
                        QStringLiteral("Version %1, powered by Corvale engine")
-                           .arg(QStringLiteral(QUILLMERE_VERSION)));
+                           .arg(QStringLiteral(CORVALE_VERSION)));
     label3 = makeLabel(this, QStringLiteral("label3"), QStringLiteral("Made by Ostrand Software"));
     linkLabel1 = makeLink(this, QStringLiteral("linkLabel1"), QLatin1String(MakerAddress));
     label4 = makeLabel(this, QStringLiteral("label4"),
