@@ -103,6 +103,17 @@ std::vector<Record> records() {
                  {0x020C, u16(0x0C80)},
                  {0x020D, boolean(false)},
                  {0x020E, boolean(true)}})},
+        // A class list of 21,800 distinct UUIDs: 64 KiB of record, the size a
+        // hostile device can send in one record to make the class list work.
+        {"ClassList21800",
+         [] {
+             Bytes classes;
+             for (std::uint16_t i = 0; i < 21800; ++i) {
+                 const Bytes u = uuid16(i);
+                 classes.insert(classes.end(), u.begin(), u.end());
+             }
+             return record({{0x0000, u32(0x00010006)}, {0x0001, var(6, classes)}});
+         }()},
     };
 }
 

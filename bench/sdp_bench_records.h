@@ -16,7 +16,7 @@ struct Record {
 };
 
 // A small record like a serial port's, a mid-sized one with 128-bit UUIDs,
-// and a HID record with a 4 KiB report descriptor.
+// a HID record with a 4 KiB report descriptor, and a class list of 21,800 UUIDs.
 std::vector<Record> records();
 
 // libbluetooth's answer for one record: sdp_extract_pdu, then
