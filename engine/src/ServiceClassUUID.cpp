@@ -1,4 +1,5 @@
 #include <corvale/BTService.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <algorithm>
 #include <vector>

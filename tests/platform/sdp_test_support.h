@@ -4,6 +4,7 @@
 #pragma once
 
 #include <corvale/Corvale.h>
+#include <corvale/platform/bluetooth_api.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>

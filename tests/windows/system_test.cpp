@@ -9,6 +9,7 @@
 // the text the engine makes of it, so that a Wine that starts to answer shows
 // up here. On Windows the Bluetooth results depend on the machine's radio.
 #include <corvale/Corvale.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <gtest/gtest.h>
 

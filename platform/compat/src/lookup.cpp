@@ -9,6 +9,7 @@
 #include "handle_table.h"
 #include "internal.h"
 
+#include <corvale/bt/address.h>
 #include <corvale/compat/handles.h>
 #include <corvale/compat/utf.h>
 
@@ -50,28 +51,12 @@ int fail(DWORD code) {
     return SOCKET_ERROR;
 }
 
-int hexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-
 // "XX:XX:XX:XX:XX:XX", or the same in parentheses as Windows writes it.
 // Anything else (other lengths, separators or digits) is refused.
 std::optional<BTH_ADDR> parseAddress(const wchar_t* text) {
-    const std::size_t length = wcsnlen(text, 20);
-    std::wstring_view s(text, length);
+    std::wstring_view s(text, wcsnlen(text, 20));
     if (s.size() == 19 && s.front() == L'(' && s.back() == L')') s = s.substr(1, 17);
-    if (s.size() != 17) return std::nullopt;
-    BTH_ADDR value = 0;
-    for (std::size_t i = 0; i < 6; ++i) {
-        const int hi = hexValue(s[i * 3]), lo = hexValue(s[i * 3 + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        if (i < 5 && s[i * 3 + 2] != L':') return std::nullopt;
-        value = value << 8 | static_cast<BTH_ADDR>(hi * 16 + lo);
-    }
-    return value;
+    return Bt::parseAddress(s);
 }
 
 // What the caller passed, for the backend's log. Reads only what is there:

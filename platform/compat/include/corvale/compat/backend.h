@@ -16,10 +16,12 @@
 
 #include <corvale/compat/winapi.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Corvale::Compat {
@@ -110,6 +112,23 @@ class Query {
 public:
     virtual ~Query() = default;
     virtual DWORD next(Result& out) = 0;
+};
+
+// A lookup whose results were all gathered when it began, handed out in order.
+template <typename Result>
+class ListQuery : public Query<Result> {
+public:
+    explicit ListQuery(std::vector<Result> results) : results(std::move(results)) {}
+
+    DWORD next(Result& out) override {
+        if (position >= results.size()) return WSA_E_NO_MORE;
+        out = std::move(results[position++]);
+        return 0;
+    }
+
+private:
+    std::vector<Result> results;
+    std::size_t position = 0;
 };
 
 class Backend {

@@ -123,21 +123,15 @@ public:
     // -- the scene
     void addRadio(Radio radio);
     void addDevice(Device device);
-    // Takes every device with this address out of range.
-    void removeDevice(BTH_ADDR address);
     void setDevices(std::vector<Device> devices);
     void clearDevices();
-    // Makes BluetoothGetRadioInfo fail (code != 0) or work again for a radio.
-    void setRadioInfoError(BTH_ADDR radio, DWORD code);
     std::vector<Radio> radios() const;
-    std::vector<Device> devices() const;
 
     // -- faults
     // The nth use (counting from 1 since reset) of api fails with code.
     void failCall(Api api, unsigned nth, DWORD code);
     // Every use of api from the nth on fails with code.
     void failFrom(Api api, unsigned nth, DWORD code);
-    void clearFaults();
     // The version WSAStartup reports as in use (a value below 2.0 makes the
     // engine refuse the session). Fail WSAStartup itself with failCall.
     void setWinsockVersion(WORD version);
