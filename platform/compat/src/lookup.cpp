@@ -304,13 +304,17 @@ extern "C" INT WSALookupServiceNextW(HANDLE hLookup, DWORD dwControlFlags, LPDWO
     std::lock_guard lock(lookup->mutex);
     bool delivered = false;
     if (lookup->inquiry) {
-        if (!lookup->pendingDevice) {
+        // No device has the null address: a result without one, or with
+        // one whose 48 bits are all zero, is passed over here, so that it
+        // can neither hide the devices after it nor reach a caller as one.
+        while (!lookup->pendingDevice) {
             if (lookup->finished) return fail(WSA_E_NO_MORE);
             DeviceResult result;
             const DWORD code = lookup->devices->next(result);
             if (code == WSA_E_NO_MORE) lookup->finished = true;
             if (code != 0) return fail(code);
-            lookup->pendingDevice = std::move(result);
+            if (result.address && (*result.address & Corvale::Bt::kAddressMask) != 0)
+                lookup->pendingDevice = std::move(result);
         }
         const int rc = deliver(pack(*lookup->pendingDevice, dwControlFlags), lpdwBufferLength,
                                lpqsResults, delivered);

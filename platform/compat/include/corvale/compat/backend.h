@@ -66,8 +66,9 @@ struct RadioInfo {
     DWORD infoError = 0;  // non-zero: BluetoothGetRadioInfo fails with it
 };
 
-// One device of an inquiry. A missing address is reported as no address at
-// all (the engine then sees a null lpcsaBuffer), a present one may still be 0.
+// One device of an inquiry. A result without an address, or with the null
+// address (48 bits of zero), is passed over by the compat layer: no device
+// has it, and the caller never sees it.
 struct DeviceResult {
     std::optional<BTH_ADDR> address;
     std::optional<std::string> name;  // UTF-8

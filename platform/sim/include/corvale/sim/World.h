@@ -96,8 +96,8 @@ struct Radio {
 };
 
 struct Device {
-    // Absent: the result carries no socket address at all. 0: a result
-    // with the null address.
+    // Absent, or 0 in its 48 bits: the platform layer passes the result
+    // over, since no device has the null address.
     std::optional<BTH_ADDR> address{};
     std::optional<std::string> name{};  // UTF-8 bytes as received, may be invalid
     std::optional<ULONG> classOfDevice{};
