@@ -2,9 +2,42 @@
 #include <corvale/platform/bluetooth_api.h>
 
 #include <algorithm>
+#include <cstring>
+#include <numeric>
 #include <vector>
 
 namespace Corvale {
+
+namespace {
+// Each UUID of the list counts once, at the place of its last occurrence, and
+// the first of those wins: the answer is the earliest UUID that does not occur
+// again after it. A device decides how long the list is, so a long list is not
+// searched once per UUID: sorted by value and then by place, each run of equal
+// UUIDs ends with its last occurrence, and the earliest of those ends is the
+// answer, in O(n log n). The short lists of real records are searched
+// directly. `list` is not empty.
+std::size_t firstOfLastOccurrences(const std::vector<BTUUID>& list) {
+    constexpr std::size_t kSearched = 32;
+    const std::size_t n = list.size();
+    if (n <= kSearched) {
+        for (std::size_t i = 0;; ++i)
+            if (std::find(list.begin() + static_cast<std::ptrdiff_t>(i) + 1, list.end(), list[i]) ==
+                list.end())
+                return i;
+    }
+    std::vector<std::size_t> order(n);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int c = std::memcmp(&list[a].guid(), &list[b].guid(), sizeof(GUID));
+        return c != 0 ? c < 0 : a < b;
+    });
+    std::size_t first = n;
+    for (std::size_t i = 0; i < n; ++i)
+        if (i + 1 == n || !(list[order[i]] == list[order[i + 1]]))
+            first = std::min(first, order[i]);
+    return first;
+}
+}  // namespace
 
 BTUUID ServiceClassUUID(const BYTE* record, ULONG length) {
     if (record == nullptr) return BTUUID();
@@ -39,12 +72,9 @@ BTUUID ServiceClassUUID(const BYTE* record, ULONG length) {
             default:
                 continue;
         }
-        // Each UUID counts once, at the place of its last occurrence.
-        auto same = std::find(classes.begin(), classes.end(), uuid);
-        if (same != classes.end()) classes.erase(same);
         classes.push_back(uuid);
     }
-    return classes.empty() ? BTUUID() : classes.front();
+    return classes.empty() ? BTUUID() : classes[firstOfLastOccurrences(classes)];
 }
 
 }  // namespace Corvale
