@@ -68,21 +68,26 @@ TEST_F(SimTest, OperationsAskWithTheDesignedFlagsSizesAndContext) {
 }
 
 // A single result over the fixed block is fetched once more into a block of
-// the size the platform reported; above 64 KiB the platform's failure stands.
-TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo64KiB) {
+// the size the platform reported, up to 2 MiB: a record as large as the
+// platforms deliver is listed with the others; above that the platform's
+// failure stands and the records after it are not read.
+TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo2MiB) {
+    constexpr std::size_t kMiB = 1 << 20;
     const struct {
         const char* what;
         bool inquiry;
-        std::size_t size;  // of the large name or record
+        std::size_t size;  // bytes of the large record, or of the large name as wide text
         bool ok;
         std::vector<DWORD> sizes;  // of each fetch; 0: the retry with the size reported
     } cases[] = {{"HID record of 6,000 bytes", false, 6000, true, {4096, 4096, 0, 4096, 4096}},
-                 {"record of 70,000 bytes", false, 70000, false, {4096, 4096}},
-                 {"name of 1,500 characters", true, 1500, true, {2048, 0, 2048, 2048}},
-                 {"name of 40,000 characters", true, 40000, false, {2048}}};
+                 {"record of 150,000 bytes", false, 150000, true, {4096, 4096, 0, 4096, 4096}},
+                 {"record of 2 MiB", false, 2 * kMiB, false, {4096, 4096}},
+                 {"name of 6,000 bytes", true, 6000, true, {2048, 0, 2048, 2048}},
+                 {"name of 1 MiB", true, kMiB, true, {2048, 0, 2048, 2048}},
+                 {"name of 2 MiB", true, 2 * kMiB, false, {2048}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string name = c.inquiry ? std::string(c.size, 'n') : "A";
+        const std::string name = c.inquiry ? std::string(c.size / sizeof(wchar_t), 'n') : "A";
         world().setDevices(
             {device(kA, name, 0x5A020C,
                     {record("Small", 1), record("Big", 17, hidRecord(c.inquiry ? 100 : c.size)),
@@ -97,7 +102,7 @@ TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo64KiB) {
         EXPECT_EQ(
             c.inquiry ? picture(network.RemoteDevices()) : picture({a}),
             c.inquiry ? (c.ok ? name + " B" : "") : (c.ok ? "A[Small Big After]" : "A[Small]"));
-        const std::size_t payload = c.inquiry ? (c.size + 1) * sizeof(wchar_t) : c.size;
+        const std::size_t payload = c.inquiry ? c.size + sizeof(wchar_t) : c.size;
         std::vector<DWORD> sizes;
         for (const auto& call : world().calls(Api::WSALookupServiceNextW))
             sizes.push_back(call.size > payload && call.size < payload + 512 ? 0 : call.size);
