@@ -12,7 +12,7 @@ using namespace simtest;
 // The whole call log of reading the local radio (its services searched by
 // its address text) and of an inquiry, with the two cache switches set each
 // way: they are independent.
-TEST_F(SimTest, OperationsAskWithTheDesignedFlagsSizesAndContext) {
+TEST_F(SimTest, OperationsAskWithTheirFlagsSizesAndContext) {
     world().addRadio(radio(kR1, "R1", {record("OPP", 12)}));
     world().addDevice(device(kPhone, "Phone", 0x5A020C, {record("SPP", 3)}));
     const struct {
@@ -176,6 +176,26 @@ TEST_F(SimTest, InquiryKeepsKnownRecordsAndAnnouncesChanges) {
             EXPECT_EQ(d.COD().value(), 0x5A020Cu);
             EXPECT_TRUE(!d.Services().empty() || d.DiscoverServices());  // its window reads them
         }
+    }
+}
+
+// Copies carry the list in order and own it: rediscovering on the original
+// after the device lost a service leaves the copy's list as it was.
+TEST_F(SimTest, CopiesOwnTheirServiceLists) {
+    const Record serial = record("Serial Port", 3, classRecord(0x1101)),
+                 audio = record("Audio Source", 25, classRecord(0x110A));
+    world().setDevices({device(kPhone, "Phone", 0x5A020C, {serial, audio})});
+    BTDevice phone{BTAddress(kPhone), L"Phone"};
+    ASSERT_TRUE(phone.DiscoverServices()) << baselib::getError();
+    BTDevice copy(phone), assigned;
+    assigned = phone;
+    world().setDevices({device(kPhone, "Phone", 0x5A020C, {audio})});
+    ASSERT_TRUE(phone.DiscoverServices()) << baselib::getError();
+    EXPECT_FALSE(phone.hasService(BTUUID(0x1101u)));
+    for (const BTDevice* d : {&copy, &assigned}) {
+        EXPECT_EQ(picture({*d}), "Phone[Serial Port Audio Source]");
+        EXPECT_TRUE(d->hasService(BTUUID(0x1101u)) && d->hasService(BTUUID(0x110Au)));
+        EXPECT_FALSE(d->hasService(BTUUID(L2CAP_PROTOCOL_UUID)));
     }
 }
 

@@ -132,7 +132,7 @@ TEST_F(SimTest, ResultIsPackedWholeIntoABufferOfTheSizeItReported) {
 
 // Every combination of the return flags gives exactly the parts asked for.
 TEST_F(SimTest, ServiceResultCarriesWhatIsAskedForAndNothingElse) {
-    const std::vector<BYTE> bytes = {0x35, 0x03, 0x19, 0x01, 0x00};
+    const std::vector<BYTE> bytes = Bt::Sdp::sequence({Bt::Sdp::uuid16(0x0100)});
     const Record r{.name = "Serial Port", .comment = "Debug console", .port = 7, .bytes = bytes};
     world().addDevice(device(kPhone, "Phone", 0x5A020C, {r}));
     for (DWORD flags = 0; flags <= kServiceNext; ++flags) {
