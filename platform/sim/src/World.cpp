@@ -21,8 +21,7 @@ std::atomic<std::size_t> gOpenQueries{0};
 template <typename Result>
 class CountedQuery final : public Compat::ListQuery<Result> {
 public:
-    explicit CountedQuery(std::vector<Result> results)
-        : Compat::ListQuery<Result>(std::move(results)) {
+    explicit CountedQuery(std::vector<Result> items) : Compat::ListQuery<Result>(std::move(items)) {
         ++gOpenQueries;
     }
     ~CountedQuery() override { --gOpenQueries; }
@@ -144,7 +143,7 @@ struct World::State {
 // The world as the compat layer sees it.
 class SimBackend final : public Compat::Backend {
 public:
-    explicit SimBackend(World& world) : world(world) {}
+    explicit SimBackend(World& scene) : world(scene) {}
 
     DWORD onCall(const Compat::CallInfo& call) override {
         World::State& s = *world.state;

@@ -119,7 +119,7 @@ public:
 template <typename Result>
 class ListQuery : public Query<Result> {
 public:
-    explicit ListQuery(std::vector<Result> results) : results(std::move(results)) {}
+    explicit ListQuery(std::vector<Result> items) : results(std::move(items)) {}
 
     DWORD next(Result& out) override {
         if (position >= results.size()) return WSA_E_NO_MORE;
