@@ -209,6 +209,23 @@ Packed pack(const ServiceResult& r, DWORD flags, const GUID& restriction) {
     return p;
 }
 
+// The result the caller gets next: the one kept from a call whose buffer was
+// too small, else the backend's next one that `wanted` accepts. Returns 0 with
+// it in `pending`, or the code the call fails with (WSA_E_NO_MORE at the end).
+template <typename Result, typename Wanted>
+DWORD nextResult(Query<Result>& query, std::optional<Result>& pending, bool& finished,
+                 Wanted wanted) {
+    while (!pending) {
+        if (finished) return WSA_E_NO_MORE;
+        Result result;
+        const DWORD code = query.next(result);
+        if (code == WSA_E_NO_MORE) finished = true;
+        if (code != 0) return code;
+        if (wanted(result)) pending = std::move(result);
+    }
+    return 0;
+}
+
 // Delivers a packed result, or tells the caller the size it needs.
 int deliver(const Packed& p, LPDWORD length, LPWSAQUERYSETW out, bool& delivered) {
     delivered = false;
@@ -307,28 +324,20 @@ extern "C" INT WSALookupServiceNextW(HANDLE hLookup, DWORD dwControlFlags, LPDWO
         // No device has the null address: a result without one, or with
         // one whose 48 bits are all zero, is passed over here, so that it
         // can neither hide the devices after it nor reach a caller as one.
-        while (!lookup->pendingDevice) {
-            if (lookup->finished) return fail(WSA_E_NO_MORE);
-            DeviceResult result;
-            const DWORD code = lookup->devices->next(result);
-            if (code == WSA_E_NO_MORE) lookup->finished = true;
-            if (code != 0) return fail(code);
-            if (result.address && (*result.address & Corvale::Bt::kAddressMask) != 0)
-                lookup->pendingDevice = std::move(result);
-        }
+        const auto hasAddress = [](const DeviceResult& r) {
+            return r.address && (*r.address & Corvale::Bt::kAddressMask) != 0;
+        };
+        if (DWORD code =
+                nextResult(*lookup->devices, lookup->pendingDevice, lookup->finished, hasAddress))
+            return fail(code);
         const int rc = deliver(pack(*lookup->pendingDevice, dwControlFlags), lpdwBufferLength,
                                lpqsResults, delivered);
         if (delivered) lookup->pendingDevice.reset();
         return rc;
     }
-    if (!lookup->pendingService) {
-        if (lookup->finished) return fail(WSA_E_NO_MORE);
-        ServiceResult result;
-        const DWORD code = lookup->services->next(result);
-        if (code == WSA_E_NO_MORE) lookup->finished = true;
-        if (code != 0) return fail(code);
-        lookup->pendingService = std::move(result);
-    }
+    if (DWORD code = nextResult(*lookup->services, lookup->pendingService, lookup->finished,
+                                [](const ServiceResult&) { return true; }))
+        return fail(code);
     const int rc = deliver(pack(*lookup->pendingService, dwControlFlags, lookup->restriction),
                            lpdwBufferLength, lpqsResults, delivered);
     if (delivered) lookup->pendingService.reset();

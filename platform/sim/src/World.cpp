@@ -178,16 +178,9 @@ public:
         std::lock_guard lock(s.mutex);
         out.clear();
         out.reserve(s.radios.size());
-        for (const Radio& r : s.radios) {
-            Compat::RadioInfo info;
-            info.address = r.address;
-            info.name = r.name;
-            info.classOfDevice = r.classOfDevice;
-            info.lmpSubversion = r.lmpSubversion;
-            info.manufacturer = r.manufacturer;
-            info.infoError = r.infoError;
-            out.push_back(std::move(info));
-        }
+        for (const Radio& r : s.radios)
+            out.push_back(
+                {r.address, r.name, r.classOfDevice, r.lmpSubversion, r.manufacturer, r.infoError});
         return 0;
     }
 
@@ -203,9 +196,7 @@ public:
                 results.push_back(Compat::DeviceResult{d.address, d.name, d.classOfDevice});
             wait = s.inquiryDuration;
         }
-        if (wait.count() > 0) std::this_thread::sleep_for(wait);
-        out = std::make_unique<CountedQuery<Compat::DeviceResult>>(std::move(results));
-        return 0;
+        return answer(std::move(results), wait, out);
     }
 
     DWORD searchServices(const Compat::ServiceSearchParams& params,
@@ -228,21 +219,12 @@ public:
                         break;
                     }
             if (records == nullptr) return WSASERVICE_NOT_FOUND;
-            for (const Record& r : *records) {
-                if (r.bytes && !mayMatch(*r.bytes, params.restriction)) continue;
-                Compat::ServiceResult result;
-                result.name = r.name;
-                result.comment = r.comment;
-                result.port = r.port;
-                result.record = r.bytes;
-                result.device = params.device;
-                results.push_back(std::move(result));
-            }
+            for (const Record& r : *records)
+                if (!r.bytes || mayMatch(*r.bytes, params.restriction))
+                    results.push_back({r.name, r.comment, r.port, r.bytes, params.device});
             wait = s.sdpDuration;
         }
-        if (wait.count() > 0) std::this_thread::sleep_for(wait);
-        out = std::make_unique<CountedQuery<Compat::ServiceResult>>(std::move(results));
-        return 0;
+        return answer(std::move(results), wait, out);
     }
 
     DWORD setService(const Compat::ServiceRegistration& reg) override {
@@ -281,6 +263,16 @@ public:
     }
 
 private:
+    // After the time the radio takes (outside the world's lock), a lookup
+    // over the results gathered.
+    template <typename Result>
+    static DWORD answer(std::vector<Result> results, std::chrono::milliseconds wait,
+                        std::unique_ptr<Compat::Query<Result>>& out) {
+        if (wait.count() > 0) std::this_thread::sleep_for(wait);
+        out = std::make_unique<CountedQuery<Result>>(std::move(results));
+        return 0;
+    }
+
     World& world;
 };
 
