@@ -25,9 +25,8 @@ namespace {
 // Windows' WSA_INVALID_HANDLE is the Win32 ERROR_INVALID_HANDLE.
 constexpr DWORD kInvalidHandle = ERROR_INVALID_HANDLE;
 
-// The most of a caller's text or blob that is copied into the call log.
+// The most of a caller's text that is copied into the call log.
 constexpr std::size_t kLoggedContext = 256;
-constexpr std::size_t kLoggedBlob = 64;
 
 struct Lookup {
     std::mutex mutex;  // one fetch at a time per lookup
@@ -65,17 +64,9 @@ void describe(CallInfo& call, const WSAQUERYSETW* q) {
     if (q == nullptr) return;
     call.size = q->dwSize;
     if (q->dwSize < sizeof(WSAQUERYSETW)) return;
-    call.nameSpace = q->dwNameSpace;
     if (q->lpszContext != nullptr)
         call.context.assign(q->lpszContext, wcsnlen(q->lpszContext, kLoggedContext));
-    if (q->lpBlob != nullptr) {
-        call.hasBlob = true;
-        call.blobSize = q->lpBlob->cbSize;
-        if (q->lpBlob->pBlobData != nullptr) {
-            const std::size_t n = std::min<std::size_t>(q->lpBlob->cbSize, kLoggedBlob);
-            call.blob.assign(q->lpBlob->pBlobData, q->lpBlob->pBlobData + n);
-        }
-    }
+    call.hasBlob = q->lpBlob != nullptr;
     if (q->lpServiceClassId != nullptr) call.classId = *q->lpServiceClassId;
 }
 

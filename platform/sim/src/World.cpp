@@ -157,10 +157,7 @@ public:
                 break;
             }
         }
-        if (s.logging) {
-            s.log.emplace_back(call);
-            s.log.back().injected = code;
-        }
+        if (s.logging) s.log.push_back(call);
         return code;
     }
 
@@ -313,11 +310,6 @@ void World::addDevice(Device device) {
 void World::setDevices(std::vector<Device> devices) {
     std::lock_guard lock(state->mutex);
     state->devices = std::move(devices);
-}
-
-void World::clearDevices() {
-    std::lock_guard lock(state->mutex);
-    state->devices.clear();
 }
 
 std::vector<Radio> World::radios() const {

@@ -51,10 +51,7 @@ struct CallInfo {
     DWORD size = 0;               // dwSize of the structure, or the buffer length on entry
     std::wstring context;         // lpszContext of a lookup
     bool hasBlob = false;         // the query set carried a blob
-    DWORD blobSize = 0;           // its cbSize
-    std::vector<BYTE> blob;       // its bytes (at most 64)
     std::optional<GUID> classId;  // lpServiceClassId
-    DWORD nameSpace = 0;
 };
 
 struct RadioInfo {

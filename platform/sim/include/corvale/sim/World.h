@@ -104,12 +104,8 @@ struct Device {
     std::vector<Record> records{};
 };
 
-// One logged platform call: what it received, and the code the world made
-// it fail with (0: the world let it through).
-struct Call : Compat::CallInfo {
-    explicit Call(const Compat::CallInfo& info) : Compat::CallInfo(info) {}
-    DWORD injected = 0;
-};
+// One logged platform call: what it received.
+using Call = Compat::CallInfo;
 
 class World {
 public:
@@ -124,7 +120,6 @@ public:
     void addRadio(Radio radio);
     void addDevice(Device device);
     void setDevices(std::vector<Device> devices);
-    void clearDevices();
     std::vector<Radio> radios() const;
 
     // -- faults
