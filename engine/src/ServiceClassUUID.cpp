@@ -3,7 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
+#include <tuple>
 #include <vector>
 
 namespace Corvale {
@@ -25,16 +25,25 @@ std::size_t firstOfLastOccurrences(const std::vector<BTUUID>& list) {
                 list.end())
                 return i;
     }
-    std::vector<std::size_t> order(n);
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int c = std::memcmp(&list[a].guid(), &list[b].guid(), sizeof(GUID));
-        return c != 0 ? c < 0 : a < b;
+    // Each UUID's 16 bytes as two numbers (any order of values will do), and
+    // its place.
+    struct Key {
+        std::uint64_t high, low;
+        std::size_t place;
+        bool sameValue(const Key& k) const { return high == k.high && low == k.low; }
+    };
+    std::vector<Key> keys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::memcpy(&keys[i].high, &list[i].guid(), 8);
+        std::memcpy(&keys[i].low, reinterpret_cast<const char*>(&list[i].guid()) + 8, 8);
+        keys[i].place = i;
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return std::tie(a.high, a.low, a.place) < std::tie(b.high, b.low, b.place);
     });
     std::size_t first = n;
     for (std::size_t i = 0; i < n; ++i)
-        if (i + 1 == n || !(list[order[i]] == list[order[i + 1]]))
-            first = std::min(first, order[i]);
+        if (i + 1 == n || !keys[i].sameValue(keys[i + 1])) first = std::min(first, keys[i].place);
     return first;
 }
 }  // namespace
