@@ -37,11 +37,11 @@ std::wstring BTUUID::asString() const {
     return text;
 }
 
-BTUUID BTUUID::random(bool shortForm) {
-    GUID g = shortForm ? Bluetooth_Base_UUID : UUID_NULL;
+BTUUID BTUUID::random(bool onBase) {
+    GUID g = onBase ? Bluetooth_Base_UUID : UUID_NULL;
     unsigned char bytes[16];
     std::memcpy(bytes, &g, 16);
-    const std::size_t count = shortForm ? 4 : 16;
+    const std::size_t count = onBase ? 4 : 16;
     for (std::size_t i = 0; i < count; ++i)
         bytes[i] = static_cast<unsigned char>(std::rand() & 0xFF);
     std::memcpy(&g, bytes, 16);

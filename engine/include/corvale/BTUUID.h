@@ -19,8 +19,8 @@ public:
     // UUID_NULL.
     constexpr BTUUID() : uuid(UUID_NULL) {}
     // A 16- or 32-bit SDP short form on Bluetooth_Base_UUID.
-    constexpr explicit BTUUID(std::uint32_t shortForm) : uuid(Bt::onBase<GUID>(shortForm)) {}
-    constexpr explicit BTUUID(const GUID& guid) : uuid(guid) {}
+    constexpr explicit BTUUID(std::uint32_t form) : uuid(Bt::onBase<GUID>(form)) {}
+    constexpr explicit BTUUID(const GUID& value) : uuid(value) {}
     // 32 hexadecimal digits in text order; every other character is skipped.
     // Any other count of digits, an empty text or a null pointer: UUID_NULL.
     explicit BTUUID(const std::wstring& text);
@@ -38,9 +38,9 @@ public:
     // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", 38 characters, upper case.
     std::wstring asString() const;
 
-    // Pseudo-random from rand() (never seeded by the engine). With shortForm,
+    // Pseudo-random from rand() (never seeded by the engine). With onBase,
     // only the four bytes of Data1 are random, on Bluetooth_Base_UUID.
-    static BTUUID random(bool shortForm);
+    static BTUUID random(bool onBase);
 
     constexpr const GUID& guid() const { return uuid; }
 
