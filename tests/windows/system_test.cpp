@@ -215,8 +215,11 @@ TEST(SystemSdpDeathTest, WineWithoutTheParserEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     std::vector<BYTE> record = kRecord;
     SDP_ELEMENT_DATA data{};
-    EXPECT_DEATH((void)attribute(record, 0x0001, data), "");
-    EXPECT_DEATH((void)ServiceClassUUID(kRecord.data(), ULONG(kRecord.size())), "");
+    // The call never returns; the exit code Wine gives the aborted process
+    // varies with what the debugger it starts makes of it (0 has been seen).
+    const auto ended = [](int) { return true; };
+    EXPECT_EXIT((void)attribute(record, 0x0001, data), ended, "");
+    EXPECT_EXIT((void)ServiceClassUUID(kRecord.data(), ULONG(kRecord.size())), ended, "");
 }
 #endif
 
