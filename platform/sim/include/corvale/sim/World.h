@@ -43,9 +43,13 @@
 //   the same: the world has no separate cache.
 // - A service search names a device by address: a local radio or a device in
 //   range. Its records are reported in order, those that do not mention the
-//   restriction UUID left out (a record whose bytes are absent or are not a
-//   well-formed SDP data element is always reported, so hostile bytes reach
-//   the caller). An address that is neither gives WSASERVICE_NOT_FOUND.
+//   restriction UUID left out. The records are read with the platform
+//   layer's SDP decoder, the one the engine reads them with: a record whose
+//   bytes are absent, or that the decoder refuses as one whole sequence, is
+//   always reported, so hostile bytes reach the caller. An address that is
+//   neither gives WSASERVICE_NOT_FOUND.
+// - An inquiry result without an address, or with the null one, never
+//   reaches the caller: the platform layer passes it over.
 // - A service registration adds a record to the radio with the registration's
 //   local address (or replaces the one with the same class UUID and name);
 //   a deletion removes it. A later search on that radio sees the change.
