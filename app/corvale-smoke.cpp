@@ -9,6 +9,7 @@
 // Exit code: 0 when every step worked, 1 when a Bluetooth step failed,
 // 2 when the Winsock session could not start.
 #include <corvale/Corvale.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <cstdio>
 #include <string>

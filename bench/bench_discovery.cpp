@@ -3,6 +3,7 @@
 // has a "radio" twin that asks the simulated world alone (the backend, as the
 // layer asks it), so that the layer and engine's share is the difference.
 #include <corvale/Corvale.h>
+#include <corvale/bt/sdp.h>
 #include <corvale/compat/backend.h>
 #include <corvale/sim/World.h>
 
@@ -17,12 +18,17 @@ using namespace Corvale;
 using Sim::World;
 
 // A realistic SDP record: Serial Port with name and description (78 bytes).
-const std::vector<BYTE> kSerialRecord = {
-    0x35, 0x4C, 0x09, 0x00, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x05, 0x09, 0x00, 0x01, 0x35, 0x03, 0x19,
-    0x11, 0x01, 0x09, 0x00, 0x04, 0x35, 0x0C, 0x35, 0x03, 0x19, 0x01, 0x00, 0x35, 0x05, 0x19, 0x00,
-    0x03, 0x08, 0x05, 0x09, 0x00, 0x05, 0x35, 0x03, 0x19, 0x10, 0x02, 0x09, 0x00, 0x06, 0x35, 0x09,
-    0x09, 0x65, 0x6E, 0x09, 0x00, 0x6A, 0x09, 0x01, 0x00, 0x09, 0x01, 0x00, 0x25, 0x0B, 'S',  'e',
-    'r',  'i',  'a',  'l',  ' ',  'P',  'o',  'r',  't',  0x09, 0x01, 0x01, 0x25, 0x00};
+const std::vector<BYTE> kSerialRecord = [] {
+    using namespace Bt::Sdp;
+    return record(
+        {{0x0000, uint32(0x00010005)},
+         {0x0001, sequence({uuid16(0x1101)})},
+         {0x0004, sequence({sequence({uuid16(0x0100)}), sequence({uuid16(0x0003), uint8(5)})})},
+         {0x0005, sequence({uuid16(0x1002)})},
+         {0x0006, sequence({uint16(0x656E), uint16(0x006A), uint16(0x0100)})},
+         {0x0100, text("Serial Port")},
+         {0x0101, text("")}});
+}();
 
 void scene(std::size_t devices, std::size_t records) {
     World& world = World::instance();
@@ -42,8 +48,8 @@ void scene(std::size_t devices, std::size_t records) {
     world.setDevices(std::move(list));
 }
 
-// The engine's BTNetwork has no virtual destructor, as designed; a final
-// class of it may be deleted through its own type.
+// The engine's BTNetwork has no virtual destructor; a final class of it may be
+// deleted through its own type.
 class Network final : public BTNetwork {};
 
 struct Session {

@@ -4,7 +4,7 @@
 #   target_link_libraries(app PRIVATE Corvale::engine Corvale::platform_sim)
 include(CMakePackageConfigHelpers)
 
-set(CORVALE_INSTALL_TARGETS corvale_engine corvale_platform_api)
+set(CORVALE_INSTALL_TARGETS corvale_engine corvale_platform_api corvale_bt)
 if(NOT WIN32)
   list(APPEND CORVALE_INSTALL_TARGETS corvale_platform_sim)
   if(TARGET corvale_platform_bluez)
@@ -19,7 +19,7 @@ install(TARGETS ${CORVALE_INSTALL_TARGETS} EXPORT CorvaleTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY engine/include/corvale platform/include/corvale
+install(DIRECTORY engine/include/corvale platform/include/corvale platform/bt/include/corvale
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(FILES ${CORVALE_GENERATED_INCLUDE}/corvale/version.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/corvale)

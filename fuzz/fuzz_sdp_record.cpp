@@ -3,6 +3,7 @@
 // a cursor made of input bytes, and ServiceClassUUID. Besides the sanitizers,
 // the walk checks that every pointer handed out lies inside the input.
 #include <corvale/Corvale.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <cstdint>
 #include <cstdlib>

@@ -8,22 +8,23 @@ bool BTDevice::InquiryCache = false;
 
 BTDevice::BTDevice() = default;
 
-BTDevice::BTDevice(const BTAddress& address) : address(address) {
+BTDevice::BTDevice(const BTAddress& deviceAddress) : address(deviceAddress) {
     checkAddress();
 }
 
-BTDevice::BTDevice(const BTAddress& address, const std::wstring& name)
-    : address(address), name(name) {
+BTDevice::BTDevice(const BTAddress& deviceAddress, const std::wstring& deviceName)
+    : address(deviceAddress), name(deviceName) {
     checkAddress();
 }
 
-BTDevice::BTDevice(const BTAddress& address, const BTClassOfDevice& cod)
-    : address(address), cod(cod) {
+BTDevice::BTDevice(const BTAddress& deviceAddress, const BTClassOfDevice& deviceClass)
+    : address(deviceAddress), cod(deviceClass) {
     checkAddress();
 }
 
-BTDevice::BTDevice(const BTAddress& address, const BTClassOfDevice& cod, const std::wstring& name)
-    : address(address), cod(cod), name(name) {
+BTDevice::BTDevice(const BTAddress& deviceAddress, const BTClassOfDevice& deviceClass,
+                   const std::wstring& deviceName)
+    : address(deviceAddress), cod(deviceClass), name(deviceName) {
     checkAddress();
 }
 

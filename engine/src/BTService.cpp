@@ -4,14 +4,16 @@ namespace Corvale {
 
 BTService::BTService() = default;
 
-BTService::BTService(const BTUUID& uuid, std::uint32_t port) : uuid(uuid), port(port) {}
+BTService::BTService(const BTUUID& serviceUuid, std::uint32_t servicePort)
+    : uuid(serviceUuid), port(servicePort) {}
 
-BTService::BTService(const BTUUID& uuid, const std::wstring& name, std::uint32_t port)
-    : uuid(uuid), name(name), port(port) {}
+BTService::BTService(const BTUUID& serviceUuid, const std::wstring& serviceName,
+                     std::uint32_t servicePort)
+    : uuid(serviceUuid), name(serviceName), port(servicePort) {}
 
-BTService::BTService(const BTUUID& uuid, const std::wstring& name, const std::wstring& comment,
-                     std::uint32_t port)
-    : uuid(uuid), name(name), comment(comment), port(port) {}
+BTService::BTService(const BTUUID& serviceUuid, const std::wstring& serviceName,
+                     const std::wstring& serviceComment, std::uint32_t servicePort)
+    : uuid(serviceUuid), name(serviceName), comment(serviceComment), port(servicePort) {}
 
 BTService::BTService(const BTService& other) = default;
 BTService& BTService::operator=(const BTService& other) = default;

@@ -38,7 +38,7 @@ bool BTDevice::DiscoverServices() {
         detail::LookupBuffer<4096> buffer;
         while (buffer.next(lookup, nextFlags) == 0) {
             const WSAQUERYSETW& r = *buffer.result();
-            std::wstring name = r.lpszServiceInstanceName ? r.lpszServiceInstanceName : L"";
+            std::wstring serviceName = r.lpszServiceInstanceName ? r.lpszServiceInstanceName : L"";
             std::wstring comment = r.lpszComment ? r.lpszComment : L"";
             std::uint32_t port = 0;
             if (r.lpcsaBuffer != nullptr && r.lpcsaBuffer->RemoteAddr.lpSockaddr != nullptr)
@@ -47,7 +47,7 @@ bool BTDevice::DiscoverServices() {
             BTUUID uuid;
             if (r.lpBlob != nullptr && r.lpBlob->pBlobData != nullptr)
                 uuid = ServiceClassUUID(r.lpBlob->pBlobData, r.lpBlob->cbSize);
-            services.push_back(BTService(uuid, name, comment, port));
+            services.push_back(BTService(uuid, serviceName, comment, port));
         }
         // Read before the lookup is closed, so that closing cannot change it.
         code = WSAGetLastError();

@@ -9,8 +9,14 @@
 
 namespace Corvale::detail {
 
-// A result over this size fails the lookup as the platform reported it.
-inline constexpr DWORD kLargestResult = 64 * 1024;
+// A result over this size fails the lookup as the platform reported it. It
+// is what the platforms can deliver, with margin: one SDP record is at most
+// the 256 KiB of attribute lists that the BlueZ SDP client accepts per
+// search; its name and comment come from inside it, at most one wide
+// character (4 bytes here, 2 on Windows) per byte, so up to 1 MiB more; the
+// rest of a result takes well under 1 KiB. A bound stays, so that what a
+// platform claims to need never makes the engine allocate without limit.
+inline constexpr DWORD kLargestResult = 2 * 1024 * 1024;
 
 template <DWORD FixedSize>
 class LookupBuffer {

@@ -1,9 +1,52 @@
 #include <corvale/BTService.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <algorithm>
+#include <cstring>
+#include <tuple>
 #include <vector>
 
 namespace Corvale {
+
+namespace {
+// Each UUID of the list counts once, at the place of its last occurrence, and
+// the first of those wins: the answer is the earliest UUID that does not occur
+// again after it. A device decides how long the list is, so a long list is not
+// searched once per UUID: sorted by value and then by place, each run of equal
+// UUIDs ends with its last occurrence, and the earliest of those ends is the
+// answer, in O(n log n). The short lists of real records are searched
+// directly. `list` is not empty.
+std::size_t firstOfLastOccurrences(const std::vector<BTUUID>& list) {
+    constexpr std::size_t kSearched = 32;
+    const std::size_t n = list.size();
+    if (n <= kSearched) {
+        for (std::size_t i = 0;; ++i)
+            if (std::find(list.begin() + static_cast<std::ptrdiff_t>(i) + 1, list.end(), list[i]) ==
+                list.end())
+                return i;
+    }
+    // Each UUID's 16 bytes as two numbers (any order of values will do), and
+    // its place.
+    struct Key {
+        std::uint64_t high, low;
+        std::size_t place;
+        bool sameValue(const Key& k) const { return high == k.high && low == k.low; }
+    };
+    std::vector<Key> keys(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        std::memcpy(&keys[i].high, &list[i].guid(), 8);
+        std::memcpy(&keys[i].low, reinterpret_cast<const char*>(&list[i].guid()) + 8, 8);
+        keys[i].place = i;
+    }
+    std::sort(keys.begin(), keys.end(), [](const Key& a, const Key& b) {
+        return std::tie(a.high, a.low, a.place) < std::tie(b.high, b.low, b.place);
+    });
+    std::size_t first = n;
+    for (std::size_t i = 0; i < n; ++i)
+        if (i + 1 == n || !keys[i].sameValue(keys[i + 1])) first = std::min(first, keys[i].place);
+    return first;
+}
+}  // namespace
 
 BTUUID ServiceClassUUID(const BYTE* record, ULONG length) {
     if (record == nullptr) return BTUUID();
@@ -38,12 +81,9 @@ BTUUID ServiceClassUUID(const BYTE* record, ULONG length) {
             default:
                 continue;
         }
-        // Each UUID counts once, at the place of its last occurrence.
-        auto same = std::find(classes.begin(), classes.end(), uuid);
-        if (same != classes.end()) classes.erase(same);
         classes.push_back(uuid);
     }
-    return classes.empty() ? BTUUID() : classes.front();
+    return classes.empty() ? BTUUID() : classes[firstOfLastOccurrences(classes)];
 }
 
 }  // namespace Corvale

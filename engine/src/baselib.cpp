@@ -1,4 +1,5 @@
 #include <corvale/baselib.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <locale>
 #include <sstream>

@@ -2,6 +2,7 @@
 // U+FFFD for each maximal ill-formed subpart as the Unicode Standard
 // recommends (the count Qt, ICU and browsers give), and never decoded into a
 // character it does not encode.
+#include <corvale/bt/utf8.h>
 #include <corvale/compat/utf.h>
 
 #include <gtest/gtest.h>
@@ -61,6 +62,7 @@ TEST(Utf8, AgreesWithIconv) {
         iconv(cd, nullptr, nullptr, nullptr, nullptr);
         const std::wstring wide = fromUtf8(bytes);
         SCOPED_TRACE(testing::PrintToString(bytes));
+        ASSERT_EQ(Corvale::Bt::isValidUtf8(bytes), valid);
         for (wchar_t w : wide)
             ASSERT_TRUE(std::uint32_t(w) <= 0x10FFFF && (std::uint32_t(w) & ~0x7FFu) != 0xD800);
         if (valid)

@@ -5,13 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <tuple>
+#include <type_traits>
 #include <utility>
 
 using namespace Corvale;
 
-// Only the low 48 bits of what the platform reports are the address.
-TEST(Address, MasksTo48BitsAndPrints) {
+// Plain values: copies are copies of the bytes, and constants can be made
+// at compile time.
+static_assert(std::is_trivially_copyable_v<BTAddress>);
+static_assert(BTAddress(0xFFFF001122334455).value() == 0x001122334455);
+static_assert(BTAddress::fromString(L"00:11:22:33:44:55") == BTAddress(0x001122334455));
+
+// Only the low 48 bits of what the platform reports are the address; its
+// text form parses back to it, and no other text parses.
+TEST(Address, MasksTo48BitsPrintsAndParsesBack) {
     const std::pair<BTH_ADDR, const wchar_t*> cases[] = {
         {0x0010DCE96A1B, L"00:10:DC:E9:6A:1B"},
         {0x800000000A0B, L"80:00:00:00:0A:0B"},
@@ -22,7 +31,12 @@ TEST(Address, MasksTo48BitsAndPrints) {
         EXPECT_EQ(a.value(), platform & 0xFFFFFFFFFFFF);
         EXPECT_EQ(a.isNull(), a.value() == 0);
         EXPECT_EQ(a.asString(), text);
+        EXPECT_EQ(BTAddress::fromString(text), a);
     }
+    EXPECT_EQ(BTAddress::fromString(L"5c:f3:70:12:8a:41"), BTAddress(0x5CF370128A41));
+    for (const wchar_t* text :
+         {L"", L"(00:10:DC:E9:6A:1B)", L"00:10:DC:E9:6A:1B ", L"00-10-DC-E9-6A-1B"})
+        EXPECT_EQ(BTAddress::fromString(text), std::nullopt) << text;
     EXPECT_FALSE(BTAddress(0x001122334455) == BTAddress(0x011122334455));
 }
 

@@ -3,6 +3,7 @@
 // however the tests are run.
 #include <corvale/BTDevice.h>
 #include <corvale/baselib.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <gtest/gtest.h>
 

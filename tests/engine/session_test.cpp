@@ -1,12 +1,10 @@
 // On the simulated world: baselib's Winsock session, counted and failed on
-// purpose, and a device's service list once service discovery filled it.
-#include <corvale/BTDevice.h>
+// purpose.
 #include <corvale/baselib.h>
 #include <corvale/sim/World.h>
 
 #include <gtest/gtest.h>
 
-using Corvale::BTUUID;
 using Corvale::Sim::Api;
 
 class Session : public ::testing::Test {
@@ -48,35 +46,4 @@ TEST_F(Session, StartAndClear) {
         baselib::WinsockClear();
     }
     EXPECT_EQ(baselib::getError(), before);
-}
-
-// A record with ServiceClassIDList { 0x11xx } and a ProtocolDescriptorList
-// naming L2CAP, so the search's restriction matches it.
-static Corvale::Sim::Record record(const char* name, ULONG port, BYTE low) {
-    return {name, "", port,
-            std::vector<BYTE>{0x35, 0x12, 0x09, 0x00, 0x01, 0x35, 0x03, 0x19, 0x11, low,
-                              0x09, 0x00, 0x04, 0x35, 0x05, 0x35, 0x03, 0x19, 0x01, 0x00}};
-}
-
-// Copies carry the list in order and own it: rediscovering on the original
-// after the device lost a service leaves the copy's list as it was.
-TEST_F(Session, CopiesOwnTheirServiceLists) {
-    constexpr BTH_ADDR kPhone = 0x5CF370128A41;
-    const auto serial = record("Serial Port", 3, 0x01), audio = record("Audio Source", 25, 0x0A);
-    world.addDevice({kPhone, "Phone", 0x5A020C, {serial, audio}});
-    ASSERT_TRUE(baselib::WinsockStart());
-    Corvale::BTDevice device{Corvale::BTAddress(kPhone)};
-    ASSERT_TRUE(device.DiscoverServices()) << baselib::getError();
-    Corvale::BTDevice copy(device), assigned;
-    assigned = device;
-    world.clearDevices();
-    world.addDevice({kPhone, "Phone", 0x5A020C, {audio}});
-    ASSERT_TRUE(device.DiscoverServices()) << baselib::getError();
-    EXPECT_FALSE(device.hasService(BTUUID(0x1101u)));
-    for (const Corvale::BTDevice* d : {&copy, &assigned}) {
-        ASSERT_EQ(d->Services().size(), 2u);
-        EXPECT_EQ(d->Services()[0].Name(), L"Serial Port");
-        EXPECT_TRUE(d->hasService(BTUUID(0x1101u)) && d->hasService(BTUUID(0x110Au)));
-        EXPECT_FALSE(d->hasService(BTUUID(Corvale::L2CAP_PROTOCOL_UUID)));
-    }
 }

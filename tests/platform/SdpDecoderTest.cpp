@@ -23,7 +23,7 @@ TEST(SdpElement, EveryTypeAndSizeDecodesAloneFollowedAndAsAttributeAndRefusesEve
         SCOPED_TRACE(::testing::PrintToString(bytes));
         // Alone, followed by more bytes, and as a value between two attributes.
         Bytes ways[] = {bytes, cat({bytes, {0xFF, 0x35}}),
-                        record({{0x0000, u32(0x10000)}, {0x4242, bytes}, {0xFFFF, nil()}})};
+                        record({{0x0000, uint32(0x10000)}, {0x4242, bytes}, {0xFFFF, nil()}})};
         for (int way = 0; way < 3; ++way) {
             SCOPED_TRACE(way);
             SDP_ELEMENT_DATA e;
@@ -88,41 +88,43 @@ TEST(SdpMalformed, LyingLengthsAndDeepNestingAreRefusedAloneInARecordAndAsClassL
 }
 
 TEST(SdpAttribute, LookupByIdentifier) {
-    const Bytes rec = record({{0x0001, seq({uuid16(0x1101)})},
-                              {0x0004, seq({u16(0x0002), u8(9)})},
+    const Bytes rec = record({{0x0001, sequence({uuid16(0x1101)})},
+                              {0x0004, sequence({uint16(0x0002), uint8(9)})},
                               {0x0100, text("first")},
                               {0x0100, text("second")},
-                              {0xFFFF, u8(1)}});
+                              {0xFFFF, uint8(1)}});
     // Damage inside one value refuses only that value.
-    const Bytes damaged = record({{0x0001, seq({uuid16(0x1101)})},
+    const Bytes damaged = record({{0x0001, sequence({uuid16(0x1101)})},
                                   {0x0004, Bytes{0x35, 0x03, 0x25, 0x09, 'a'}},
                                   {0x0005, nest(40, nil())}});
     // The record is the first level of nesting; 32 are allowed.
     const Bytes deep = nest(31, uuid16(0x1101));
     // A damaged outline is refused whatever is asked for.
     const Bytes bad[] = {
-        varying(7, cat({u16(1), seq({uuid16(0x1101)})})),  // an alternative at the top
-        uuid16(0x1101),                                    // not a container
-        seq({u16(1), seq({}), u16(0x100)}),                // an ID without a value
-        seq({u32(1), seq({uuid16(0x1101)})}),              // an ID that is no uint16
-        cat({record({{1, seq({})}}), {0x00}}),             // a byte after the record
+        variable(Type::Alternative,
+                 cat({uint16(1), sequence({uuid16(0x1101)})})),  // an alternative at the top
+        uuid16(0x1101),                                          // not a container
+        sequence({uint16(1), sequence({}), uint16(0x100)}),      // an ID without a value
+        sequence({uint32(1), sequence({uuid16(0x1101)})}),       // an ID that is no uint16
+        cat({record({{1, sequence({})}}), {0x00}}),              // a byte after the record
         // Bytes past the record's own length are no attribute, whatever they look like.
-        cat({record({{0x0100, text("x")}}), u16(1), seq({uuid16(0x1101)})}),
-        seq({u16(1), seq({uuid16(0x1101)}), u16(2), Bytes{0x25, 0x09}}),  // after the asked one
-        cat({{0x37, 0xFF, 0xFF, 0xFF, 0xF0}, u16(1), nil()}),             // absurd record length
+        cat({record({{0x0100, text("x")}}), uint16(1), sequence({uuid16(0x1101)})}),
+        sequence({uint16(1), sequence({uuid16(0x1101)}), uint16(2),
+                  Bytes{0x25, 0x09}}),                            // after the asked one
+        cat({{0x37, 0xFF, 0xFF, 0xFF, 0xF0}, uint16(1), nil()}),  // absurd record length
     };
     std::vector<std::tuple<Bytes, USHORT, DWORD, Bytes>> cases = {
-        {rec, 0x0004, kOk, seq({u16(0x0002), u8(9)})},
-        {rec, 0xFFFF, kOk, u8(1)},
+        {rec, 0x0004, kOk, sequence({uint16(0x0002), uint8(9)})},
+        {rec, 0xFFFF, kOk, uint8(1)},
         {rec, 0x0100, kOk, text("first")},  // the first of two equal IDs
         {rec, 0x0002, kAbsent, {}},         // an ID only inside a value is none
-        {sized(6, 4, {}), 0, kAbsent, {}},
-        {damaged, 0x0001, kOk, seq({uuid16(0x1101)})},
+        {sequence({}, k32), 0, kAbsent, {}},
+        {damaged, 0x0001, kOk, sequence({uuid16(0x1101)})},
         {damaged, 0x0004, kBad, {}},
         {damaged, 0x0005, kBad, {}},
         {damaged, 0x0009, kAbsent, {}},
         {record({{1, deep}}), 1, kOk, deep},
-        {record({{1, sized(6, 4, deep)}}), 1, kBad, {}},
+        {record({{1, variable(Type::Sequence, deep, k32)}}), 1, kBad, {}},
     };
     for (const Bytes& b : bad)
         for (USHORT id : {0x0001, 0xFFFF}) cases.emplace_back(b, id, kBad, Bytes{});
@@ -136,7 +138,7 @@ TEST(SdpAttribute, LookupByIdentifier) {
 }
 
 TEST(SdpArguments, NullAndEmptyAreRefused) {
-    Bytes b = record({{1, seq({uuid16(0x1101)})}});
+    Bytes b = record({{1, sequence({uuid16(0x1101)})}});
     const auto n = static_cast<ULONG>(b.size());
     SDP_ELEMENT_DATA e{};
     HBLUETOOTH_CONTAINER_ELEMENT cursor = nullptr;
@@ -162,14 +164,15 @@ TEST(SdpArguments, NullAndEmptyAreRefused) {
 // and under a header rewritten to the cut length, where only the inner
 // lengths give the damage away and only a cut between attributes reads.
 TEST(SdpAttribute, RecordCutAtEveryByte) {
-    const Bytes parts[] = {pairs({{0x0000, u32(0x00010001)}}),
-                           pairs({{0x0001, seq({uuid16(0x1101), uuid128(1, 2)})}}),
-                           pairs({{0x0004, seq({seq({uuid16(0x0100)}), seq({uuid16(3), u8(4)})})}}),
-                           pairs({{0x0100, text("Serial Port")}})};
+    const Bytes parts[] = {
+        pairs({{0x0000, uint32(0x00010001)}}),
+        pairs({{0x0001, sequence({uuid16(0x1101), uuid128(1, 2)})}}),
+        pairs({{0x0004, sequence({sequence({uuid16(0x0100)}), sequence({uuid16(3), uint8(4)})})}}),
+        pairs({{0x0100, text("Serial Port")}})};
     Bytes body;
     std::vector<std::size_t> ends = {0};
     for (const Bytes& part : parts) ends.push_back((body = cat({body, part})).size());
-    const Bytes whole = varying(6, body);
+    const Bytes whole = variable(Type::Sequence, body);
     for (std::size_t n = 0; n < whole.size(); ++n) {
         SCOPED_TRACE(n);
         Bytes truncated = cut(whole, n);
@@ -177,7 +180,7 @@ TEST(SdpAttribute, RecordCutAtEveryByte) {
         EXPECT_EQ(attribute(truncated, 1, e), kBad);
         EXPECT_EQ(classOf(truncated), kNullClass);
         if (n > body.size()) continue;
-        Bytes honest = varying(6, cut(body, n));
+        Bytes honest = variable(Type::Sequence, cut(body, n));
         const bool between = std::find(ends.begin(), ends.end(), n) != ends.end();
         const DWORD rc = !between ? kBad : n >= ends[2] ? kOk : kAbsent;
         EXPECT_EQ(attribute(honest, 1, e), rc);
@@ -187,7 +190,7 @@ TEST(SdpAttribute, RecordCutAtEveryByte) {
 
 TEST(SdpContainer, CursorIsAReplayableValueThatOnlySuccessMoves) {
     // The third child claims more bytes than the container holds.
-    Bytes c = seq({uuid16(0x1101), uuid16(0x1102), Bytes{0x25, 0x7F, 'a'}});
+    Bytes c = sequence({uuid16(0x1101), uuid16(0x1102), Bytes{0x25, 0x7F, 'a'}});
     HBLUETOOTH_CONTAINER_ELEMENT cursor = nullptr, afterFirst, afterSecond;
     SDP_ELEMENT_DATA e{};
     ASSERT_EQ(child(c, cursor, e), kOk);
@@ -204,7 +207,7 @@ TEST(SdpContainer, CursorIsAReplayableValueThatOnlySuccessMoves) {
 // Cursors never handed out for this container are refused, leave the cursor
 // and the output alone, and lead to no read outside the buffer.
 TEST(SdpContainer, GarbageCursorsAreRefused) {
-    Bytes c = seq({uuid16(0x1101), uuid16(0x1102), uuid16(0x1103)}), twin = c;
+    Bytes c = sequence({uuid16(0x1101), uuid16(0x1102), uuid16(0x1103)}), twin = c;
     HBLUETOOTH_CONTAINER_ELEMENT foreign = nullptr;
     SDP_ELEMENT_DATA e{}, out, before;
     ASSERT_EQ(child(twin, foreign, e), kOk);  // the same bytes at another address
@@ -224,7 +227,10 @@ TEST(SdpContainer, GarbageCursorsAreRefused) {
 
 // Which class ServiceClassUUID reads from the ServiceClassIDList (attribute 0x0001).
 TEST(ServiceClass, RulesOfTheClassList) {
-    const auto list = [](std::initializer_list<Bytes> c) { return record({{1, seq(c)}}); };
+    const auto list = [](std::initializer_list<Bytes> c) { return record({{1, sequence(c)}}); };
+    // 0x1000 to 0x1063, then 0x1000 to 0x1031 again: 0x1032 is the first not taken again.
+    std::vector<Bytes> many;
+    for (std::uint16_t i = 0; i < 150; ++i) many.push_back(uuid16(0x1000 + i % 100));
     const Bytes custom = uuid128(0x123456789ABCDEF0ull, 0x1122334455667788ull);
     const std::tuple<const char*, Bytes, std::wstring> cases[] = {
         {"16-bit on the base", list({uuid16(0x1101)}), onBase(0x1101)},
@@ -239,13 +245,15 @@ TEST(ServiceClass, RulesOfTheClassList) {
          list({uuid16(0x1105), uuid16(0x1106),
                uuid128(0x0000110500001000ull, 0x800000805F9B34FBull)}),
          onBase(0x1106)},
-        {"nested sequence then UUID", list({seq({uuid16(0x1101)}), uuid16(0x1203)}),
+        {"nested sequence then UUID", list({sequence({uuid16(0x1101)}), uuid16(0x1203)}),
          onBase(0x1203)},
         {"empty list", list({}), kNullClass},
-        {"absent list", record({{0, u32(0x10000)}, {0x100, text("Name")}}), kNullClass},
+        {"absent list", record({{0, uint32(0x10000)}, {0x100, text("Name")}}), kNullClass},
         {"alternative as the list",
-         record({{1, varying(7, cat({uuid16(0x1101), uuid16(0x1102)}))}}), onBase(0x1101)},
+         record({{1, variable(Type::Alternative, cat({uuid16(0x1101), uuid16(0x1102)}))}}),
+         onBase(0x1101)},
         {"list is a UUID", record({{1, uuid16(0x1101)}}), kNullClass},
+        {"150 UUIDs, the first 50 twice", record({{1, sequence(many)}}), onBase(0x1032)},
     };
     for (const auto& [name, record, expected] : cases) EXPECT_EQ(classOf(record), expected) << name;
 }

@@ -1,9 +1,12 @@
-// Helpers of the SDP tests: a hand encoder that can write every size
-// descriptor (also those no encoder library picks), and the inverse of the
-// decoder, which writes back the bytes an element was read from.
+// Helpers of the SDP tests: records built with the one SDP encoder (whose
+// length fields can be chosen, also those a record would not pick), calls of
+// the compat layer's decoder on them, and the inverse of the decoder, which
+// writes back the bytes an element was read from.
 #pragma once
 
 #include <corvale/Corvale.h>
+#include <corvale/bt/sdp.h>
+#include <corvale/platform/bluetooth_api.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,10 +21,11 @@
 
 namespace sdptest {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace Corvale::Bt::Sdp;
 inline constexpr DWORD kOk = ERROR_SUCCESS, kBad = ERROR_INVALID_PARAMETER,
                        kAbsent = ERROR_FILE_NOT_FOUND, kEnd = ERROR_NO_MORE_ITEMS;
 inline const std::wstring kNullClass = L"{00000000-0000-0000-0000-000000000000}";
+constexpr LengthField kLengths[] = {LengthField::Bits8, LengthField::Bits16, LengthField::Bits32};
 
 // Reserved to the byte: with no room after the bytes, ASan sees any read past them.
 inline Bytes cat(std::initializer_list<Bytes> parts) {
@@ -32,51 +36,36 @@ inline Bytes cat(std::initializer_list<Bytes> parts) {
     for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-inline Bytes be(std::uint64_t v, int n) {
-    Bytes out;
-    for (int i = n - 1; i >= 0; --i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    return out;
-}
-// Text, sequence, alternative or URL with a 1-, 2- or 4-byte length.
-inline Bytes sized(int type, int prefix, const Bytes& body) {
-    const int index = prefix == 1 ? 5 : prefix == 2 ? 6 : 7;
-    return cat({{static_cast<std::uint8_t>(type << 3 | index)}, be(body.size(), prefix), body});
-}
-inline Bytes varying(int type, const Bytes& body) {
-    return sized(type, body.size() < 0x100 ? 1 : body.size() < 0x10000 ? 2 : 4, body);
-}
-inline const auto nil = [] { return Bytes{0x00}; };
-inline const auto u8 = [](std::uint8_t v) { return Bytes{0x08, v}; };
-inline const auto u16 = [](std::uint16_t v) { return cat({{0x09}, be(v, 2)}); };
-inline const auto u32 = [](std::uint32_t v) { return cat({{0x0A}, be(v, 4)}); };
-inline const auto uuid16 = [](std::uint16_t v) { return cat({{0x19}, be(v, 2)}); };
-inline const auto uuid32 = [](std::uint32_t v) { return cat({{0x1A}, be(v, 4)}); };
-inline const auto uuid128 = [](std::uint64_t high, std::uint64_t low) {
-    return cat({{0x1C}, be(high, 8), be(low, 8)});
-};
-inline const auto text = [](const std::string& s) { return varying(4, Bytes(s.begin(), s.end())); };
-inline const auto seq = [](std::initializer_list<Bytes> c) { return varying(6, cat(c)); };
-// A service record: a sequence of (uint16 attribute ID, value) pairs.
-inline Bytes pairs(const std::vector<std::pair<std::uint16_t, Bytes>>& attributes) {
+// The (ID, value) pairs of a record, without the record's own header.
+inline Bytes pairs(const std::vector<Attribute>& attributes) {
     Bytes body;
-    for (const auto& [id, value] : attributes) body = cat({body, u16(id), value});
+    for (const auto& [id, value] : attributes) body = cat({body, uint16(id), value});
     return body;
 }
-inline Bytes record(const std::vector<std::pair<std::uint16_t, Bytes>>& attributes) {
-    return varying(6, pairs(attributes));
-}
-// `depth` sequences with 4-byte lengths around `core`.
+// `depth` sequences with 32-bit lengths around `core`.
 inline Bytes nest(int depth, Bytes core) {
-    for (int i = 0; i < depth; ++i) core = sized(6, 4, core);
+    for (int i = 0; i < depth; ++i) core = variable(Type::Sequence, core, LengthField::Bits32);
     return core;
 }
 // The first n bytes, in a block of exactly that size.
-inline const auto cut = [](const Bytes& b, std::size_t n) {
-    return Bytes(b.begin(), b.begin() + n);
-};
+inline Bytes cut(const Bytes& b, std::size_t n) {
+    return Bytes(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
+}
+inline Bytes uuid128(std::uint64_t high, std::uint64_t low) {
+    Corvale::Bt::UuidBytes u{};
+    for (int i = 0; i < 8; ++i) {
+        u[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(high >> (56 - 8 * i));
+        u[static_cast<std::size_t>(8 + i)] = static_cast<std::uint8_t>(low >> (56 - 8 * i));
+    }
+    return Corvale::Bt::Sdp::uuid128(u);
+}
 
-// One element of every type and size descriptor.
-inline const Bytes k16 = cat({be(0x8899AABBCCDDEEFFull, 8), be(0x0011223344556677ull, 8)});
+// One element of every type and size descriptor; the fixed-size ones as
+// literal bytes, the Core Specification's layout written out.
+inline const Bytes k16 = {0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF,
+                          0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
+constexpr LengthField k8 = LengthField::Bits8, k16Bits = LengthField::Bits16,
+                      k32 = LengthField::Bits32;
 
 using Element = std::tuple<Bytes, SDP_TYPE, SDP_SPECIFICTYPE>;
 inline const Element kElements[] = {
@@ -91,22 +80,22 @@ inline const Element kElements[] = {
     {{0x12, 0xFF, 0xFF, 0xFF, 0xFE}, SDP_TYPE_INT, SDP_ST_INT32},
     {{0x13, 0x80, 0, 0, 0, 0, 0, 0, 1}, SDP_TYPE_INT, SDP_ST_INT64},
     {cat({{0x14}, k16}), SDP_TYPE_INT, SDP_ST_INT128},
-    {uuid16(0x1101), SDP_TYPE_UUID, SDP_ST_UUID16},
-    {uuid32(0x00011105), SDP_TYPE_UUID, SDP_ST_UUID32},
+    {{0x19, 0x11, 0x01}, SDP_TYPE_UUID, SDP_ST_UUID16},
+    {{0x1A, 0x00, 0x01, 0x11, 0x05}, SDP_TYPE_UUID, SDP_ST_UUID32},
     {uuid128(0x123456789ABCDEF0ull, 0x1122334455667788ull), SDP_TYPE_UUID, SDP_ST_UUID128},
-    {sized(4, 1, {'a', 'b', 'c'}), SDP_TYPE_STRING, SDP_ST_NONE},
-    {sized(4, 2, Bytes(300, 'x')), SDP_TYPE_STRING, SDP_ST_NONE},
-    {sized(4, 4, {'h', 'i'}), SDP_TYPE_STRING, SDP_ST_NONE},
-    {sized(8, 1, {'h', 't'}), SDP_TYPE_URL, SDP_ST_NONE},
-    {sized(8, 2, {'u'}), SDP_TYPE_URL, SDP_ST_NONE},
-    {sized(8, 4, {'u', 'v'}), SDP_TYPE_URL, SDP_ST_NONE},
     {{0x28, 0x01}, SDP_TYPE_BOOLEAN, SDP_ST_NONE},
-    {sized(6, 1, uuid16(0x1101)), SDP_TYPE_SEQUENCE, SDP_ST_NONE},
-    {sized(6, 2, cat({u8(1), text("x")})), SDP_TYPE_SEQUENCE, SDP_ST_NONE},
-    {sized(6, 4, {}), SDP_TYPE_SEQUENCE, SDP_ST_NONE},
-    {sized(7, 1, cat({nil(), nil()})), SDP_TYPE_ALTERNATIVE, SDP_ST_NONE},
-    {sized(7, 2, u16(7)), SDP_TYPE_ALTERNATIVE, SDP_ST_NONE},
-    {sized(7, 4, sized(6, 4, {})), SDP_TYPE_ALTERNATIVE, SDP_ST_NONE},
+    {text("abc", k8), SDP_TYPE_STRING, SDP_ST_NONE},
+    {text(std::string(300, 'x'), k16Bits), SDP_TYPE_STRING, SDP_ST_NONE},
+    {text("hi", k32), SDP_TYPE_STRING, SDP_ST_NONE},
+    {url("ht", k8), SDP_TYPE_URL, SDP_ST_NONE},
+    {url("u", k16Bits), SDP_TYPE_URL, SDP_ST_NONE},
+    {url("uv", k32), SDP_TYPE_URL, SDP_ST_NONE},
+    {sequence({uuid16(0x1101)}, k8), SDP_TYPE_SEQUENCE, SDP_ST_NONE},
+    {sequence({uint8(1), text("x")}, k16Bits), SDP_TYPE_SEQUENCE, SDP_ST_NONE},
+    {sequence({}, k32), SDP_TYPE_SEQUENCE, SDP_ST_NONE},
+    {alternative({nil(), nil()}, k8), SDP_TYPE_ALTERNATIVE, SDP_ST_NONE},
+    {alternative({uint16(7)}, k16Bits), SDP_TYPE_ALTERNATIVE, SDP_ST_NONE},
+    {alternative({sequence({}, k32)}, k32), SDP_TYPE_ALTERNATIVE, SDP_ST_NONE},
 };
 
 inline DWORD element(Bytes& b, SDP_ELEMENT_DATA& e) {
@@ -156,7 +145,8 @@ inline Bytes reencode(const SDP_ELEMENT_DATA& e) {
         // The element keeps no size descriptor: the header in front of the
         // text, which only one length field can match, tells which was used.
         for (int prefix : {1, 2, 4}) {
-            Bytes b = sized(e.type == SDP_TYPE_STRING ? 4 : 8, prefix, Bytes(p, p + n));
+            const LengthField length = kLengths[prefix / 2];
+            Bytes b = variable(e.type == SDP_TYPE_STRING ? Type::Text : Type::Url, {p, n}, length);
             if (std::equal(b.begin(), b.begin() + 1 + prefix, p - 1 - prefix)) return b;
         }
         return {};
@@ -173,7 +163,8 @@ inline Bytes reencode(const SDP_ELEMENT_DATA& e) {
         << "the end stays the end";
     // The container's own descriptor says which length field it used.
     EXPECT_EQ(p[0] >> 3, e.type);
-    return (p[0] & 7) < 5 ? Bytes{} : sized(e.type, 1 << ((p[0] & 7) - 5), body);
+    return (p[0] & 7) < 5 ? Bytes{}
+                          : variable(static_cast<Type>(e.type), body, kLengths[(p[0] & 7) - 5]);
 }
 
 }  // namespace sdptest

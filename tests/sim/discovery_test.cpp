@@ -12,7 +12,7 @@ using namespace simtest;
 // The whole call log of reading the local radio (its services searched by
 // its address text) and of an inquiry, with the two cache switches set each
 // way: they are independent.
-TEST_F(SimTest, OperationsAskWithTheDesignedFlagsSizesAndContext) {
+TEST_F(SimTest, OperationsAskWithTheirFlagsSizesAndContext) {
     world().addRadio(radio(kR1, "R1", {record("OPP", 12)}));
     world().addDevice(device(kPhone, "Phone", 0x5A020C, {record("SPP", 3)}));
     const struct {
@@ -68,21 +68,26 @@ TEST_F(SimTest, OperationsAskWithTheDesignedFlagsSizesAndContext) {
 }
 
 // A single result over the fixed block is fetched once more into a block of
-// the size the platform reported; above 64 KiB the platform's failure stands.
-TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo64KiB) {
+// the size the platform reported, up to 2 MiB: a record as large as the
+// platforms deliver is listed with the others; above that the platform's
+// failure stands and the records after it are not read.
+TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo2MiB) {
+    constexpr std::size_t kMiB = 1 << 20;
     const struct {
         const char* what;
         bool inquiry;
-        std::size_t size;  // of the large name or record
+        std::size_t size;  // bytes of the large record, or of the large name as wide text
         bool ok;
         std::vector<DWORD> sizes;  // of each fetch; 0: the retry with the size reported
     } cases[] = {{"HID record of 6,000 bytes", false, 6000, true, {4096, 4096, 0, 4096, 4096}},
-                 {"record of 70,000 bytes", false, 70000, false, {4096, 4096}},
-                 {"name of 1,500 characters", true, 1500, true, {2048, 0, 2048, 2048}},
-                 {"name of 40,000 characters", true, 40000, false, {2048}}};
+                 {"record of 150,000 bytes", false, 150000, true, {4096, 4096, 0, 4096, 4096}},
+                 {"record of 2 MiB", false, 2 * kMiB, false, {4096, 4096}},
+                 {"name of 6,000 bytes", true, 6000, true, {2048, 0, 2048, 2048}},
+                 {"name of 1 MiB", true, kMiB, true, {2048, 0, 2048, 2048}},
+                 {"name of 2 MiB", true, 2 * kMiB, false, {2048}}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string name = c.inquiry ? std::string(c.size, 'n') : "A";
+        const std::string name = c.inquiry ? std::string(c.size / sizeof(wchar_t), 'n') : "A";
         world().setDevices(
             {device(kA, name, 0x5A020C,
                     {record("Small", 1), record("Big", 17, hidRecord(c.inquiry ? 100 : c.size)),
@@ -97,7 +102,7 @@ TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo64KiB) {
         EXPECT_EQ(
             c.inquiry ? picture(network.RemoteDevices()) : picture({a}),
             c.inquiry ? (c.ok ? name + " B" : "") : (c.ok ? "A[Small Big After]" : "A[Small]"));
-        const std::size_t payload = c.inquiry ? (c.size + 1) * sizeof(wchar_t) : c.size;
+        const std::size_t payload = c.inquiry ? c.size + sizeof(wchar_t) : c.size;
         std::vector<DWORD> sizes;
         for (const auto& call : world().calls(Api::WSALookupServiceNextW))
             sizes.push_back(call.size > payload && call.size < payload + 512 ? 0 : call.size);
@@ -105,37 +110,39 @@ TEST_F(SimTest, OneResultOverTheFixedBlockIsFetchedAgainUpTo64KiB) {
     }
 }
 
-// The null address throws as designed, and leaves no handle open, no lookup
-// unended and the remote list as it was (the asan build sees any leak).
-TEST_F(SimTest, NullAddressThrowsAndReleasesEverything) {
-    const struct {
-        const char* what;
-        bool local;
-        std::optional<BTH_ADDR> address;
-    } cases[] = {{"radio", true, 0},
-                 {"device with the null address", false, 0},
-                 {"device with no address", false, std::nullopt}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        world().reset();
-        world().addRadio(radio(kR1, "R1", {record("a", 1)}));
-        world().setDevices({device(kA, "A")});
-        Network network;
-        ASSERT_TRUE(network.DiscoverRemoteDevices());
-        network.hooks.clear();
-        c.local ? world().addRadio(radio(0, "Null"))
-                : world().setDevices({device(kA, "A"), device(kB, "B"),
-                                      Device{.address = c.address}, device(kC, "C")});
-        try {
-            c.local ? network.DiscoverLocalDevices() : network.DiscoverRemoteDevices();
-            ADD_FAILURE() << "no exception";
-        } catch (const wchar_t* text) {
-            EXPECT_STREQ(text, L"Device address is null.");
-        }
-        EXPECT_TRUE(noHandlesOpen());
-        EXPECT_EQ(network.hooks, c.local ? "" : "+B");
-        EXPECT_EQ(picture(network.RemoteDevices()), "A");
+// A radio with the null address makes the engine throw "Device address is
+// null.", and leaves no handle open and the remote list as it was (the asan
+// build sees any leak).
+TEST_F(SimTest, NullAddressRadioThrowsAndReleasesEverything) {
+    world().addRadio(radio(kR1, "R1", {record("a", 1)}));
+    world().setDevices({device(kA, "A")});
+    Network network;
+    ASSERT_TRUE(network.DiscoverRemoteDevices());
+    network.hooks.clear();
+    world().addRadio(radio(0, "Null"));
+    try {
+        network.DiscoverLocalDevices();
+        ADD_FAILURE() << "no exception";
+    } catch (const wchar_t* text) {
+        EXPECT_STREQ(text, L"Device address is null.");
     }
+    EXPECT_TRUE(noHandlesOpen());
+    EXPECT_EQ(network.hooks, "");
+    EXPECT_EQ(picture(network.RemoteDevices()), "A");
+}
+
+// No device has the null address: an inquiry result without an address, or
+// with one whose 48 bits are all zero, is passed over where the platform
+// hands it out, and the devices around it are listed.
+TEST_F(SimTest, InquiryPassesOverResultsWithoutAnAddress) {
+    world().setDevices(
+        {device(kA, "A"), Device{.address = 0, .name = "null"}, Device{.name = "none"},
+         Device{.address = 0xFFFF000000000000, .name = "high"}, device(kB, "B"), Device{}});
+    Network network;
+    ASSERT_TRUE(network.DiscoverRemoteDevices()) << baselib::getError();
+    EXPECT_EQ(network.hooks, "+A+B");
+    EXPECT_EQ(picture(network.RemoteDevices()), "A B");
+    EXPECT_TRUE(noHandlesOpen());
 }
 
 // Round after round: a device seen before keeps its record (name, class and
@@ -169,6 +176,26 @@ TEST_F(SimTest, InquiryKeepsKnownRecordsAndAnnouncesChanges) {
             EXPECT_EQ(d.COD().value(), 0x5A020Cu);
             EXPECT_TRUE(!d.Services().empty() || d.DiscoverServices());  // its window reads them
         }
+    }
+}
+
+// Copies carry the list in order and own it: rediscovering on the original
+// after the device lost a service leaves the copy's list as it was.
+TEST_F(SimTest, CopiesOwnTheirServiceLists) {
+    const Record serial = record("Serial Port", 3, classRecord(0x1101)),
+                 audio = record("Audio Source", 25, classRecord(0x110A));
+    world().setDevices({device(kPhone, "Phone", 0x5A020C, {serial, audio})});
+    BTDevice phone{BTAddress(kPhone), L"Phone"};
+    ASSERT_TRUE(phone.DiscoverServices()) << baselib::getError();
+    BTDevice copy(phone), assigned;
+    assigned = phone;
+    world().setDevices({device(kPhone, "Phone", 0x5A020C, {audio})});
+    ASSERT_TRUE(phone.DiscoverServices()) << baselib::getError();
+    EXPECT_FALSE(phone.hasService(BTUUID(0x1101u)));
+    for (const BTDevice* d : {&copy, &assigned}) {
+        EXPECT_EQ(picture({*d}), "Phone[Serial Port Audio Source]");
+        EXPECT_TRUE(d->hasService(BTUUID(0x1101u)) && d->hasService(BTUUID(0x110Au)));
+        EXPECT_FALSE(d->hasService(BTUUID(L2CAP_PROTOCOL_UUID)));
     }
 }
 

@@ -14,8 +14,9 @@ namespace {
 using namespace simtest;
 
 // The sweep: for each engine operation, every platform call it makes is made
-// to fail at every position in turn. The result and the error text are the
-// designed ones, and no list loses a record it should keep.
+// to fail at every position in turn. The operation reports the failure (or
+// carries on where the failure does not concern it) with the failed call's
+// error text, and no list loses a record it should keep.
 //
 // A fetch fails with WSAENOMORE, the code easily taken for the end of the
 // results (WSA_E_NO_MORE); the radio calls with a Win32 code.
@@ -114,7 +115,7 @@ std::vector<Operation> operations() {
     };
 }
 
-TEST_F(SimTest, EveryCallFailingAtEveryPositionGivesTheDesignedOutcome) {
+TEST_F(SimTest, EveryCallFailingAtEveryPositionIsReportedAndKeepsWhatTheListsHeld) {
     for (const Operation& op : operations()) {
         // The clean run first, then each use of each call failing in turn.
         std::vector<std::tuple<std::optional<Api>, unsigned, std::string>> runs{

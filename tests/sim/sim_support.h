@@ -3,6 +3,7 @@
 #pragma once
 
 #include <corvale/Corvale.h>
+#include <corvale/bt/sdp.h>
 #include <corvale/compat/messages.h>
 #include <corvale/compat/utf.h>
 #include <corvale/sim/World.h>
@@ -45,24 +46,19 @@ inline Radio radio(BTH_ADDR address, std::string name, std::vector<Record> recor
     return {.address = address, .name = name, .classOfDevice = 0x1C0104, .records = records};
 }
 
-// A well-formed record of exactly size bytes (29 or more): the HID class and
-// L2CAP, padded with a text attribute. Bytes are pushed one by one, which
-// keeps GCC 12's array-bounds warning quiet at -O3.
+// A well-formed record of the service class `cls` that names L2CAP, so that
+// the engine's search finds it, padded with a ServiceDescription to exactly
+// `size` bytes (29 or more).
+inline std::vector<BYTE> classRecord(std::uint16_t cls, std::size_t size = 29) {
+    using namespace Bt::Sdp;
+    constexpr LengthField k32 = LengthField::Bits32;
+    return record({{0x0001, sequence({uuid16(cls)})},
+                   {0x0004, sequence({uuid16(0x0100)})},
+                   {0x0101, text(std::string(size - 29, 'd'), k32)}},
+                  k32);
+}
 inline std::vector<BYTE> hidRecord(std::size_t size) {
-    std::vector<BYTE> out;
-    out.reserve(size);
-    auto header = [&out](BYTE type, std::size_t length) {
-        out.push_back(type);  // with a 32-bit length
-        for (int shift = 24; shift >= 0; shift -= 8)
-            out.push_back(static_cast<BYTE>(length >> shift));
-    };
-    header(0x37, size - 5);
-    for (BYTE b : {0x09, 0x00, 0x01, 0x35, 0x03, 0x19, 0x11, 0x24, 0x09, 0x00, 0x04, 0x35, 0x03,
-                   0x19, 0x01, 0x00, 0x09, 0x01, 0x01})
-        out.push_back(b);
-    header(0x27, size - 29);  // ServiceDescription
-    out.resize(size, 'd');
-    return out;
+    return classRecord(0x1124, size);
 }
 
 class SimTest : public ::testing::Test {
@@ -82,8 +78,8 @@ protected:
     }
 };
 
-// The engine's class has virtual hooks but, as designed, no virtual
-// destructor: only a final class may be destroyed through its own type.
+// The engine's class has virtual hooks but no virtual destructor: only a
+// final class may be destroyed through its own type.
 // It writes the hooks as they fire: "+name" new, "-name" deleted. A device is
 // deleted only once the inquiry's lookup has ended.
 class Network final : public BTNetwork {

@@ -10,6 +10,7 @@
 // shows up here. On Windows the Bluetooth results depend on the machine's
 // radio.
 #include <corvale/Corvale.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <gtest/gtest.h>
 
@@ -79,26 +80,27 @@ TEST(PlatformHeader, NamesValuesAndWidths) {
                 0x430);
 }
 
-// Every code the engine can pass to setError (what radio enumeration, lookups
-// and the session report) gives "(code) " and the system's text as returned,
-// CR LF included, or leaves the previous text when the system has none.
-TEST(SystemErrorText, EveryEngineCodeGivesTheSystemTextOrLeavesThePreviousOne) {
-    for (DWORD code :
-         {0,     1,     2,     5,     6,     8,     13,    14,    21,    31,    50,    87,    121,
-          122,   259,   1060,  1062,  1167,  1168,  1223,  1237,  1460,  1784,  10004, 10013, 10014,
-          10022, 10045, 10047, 10049, 10050, 10051, 10053, 10054, 10055, 10060, 10061, 10064, 10065,
-          10091, 10092, 10093, 10102, 10103, 10108, 10109, 10110, 10111, 11001}) {
-        baselib::setError(87);
-        const std::wstring before = baselib::getError(), text = systemText(code);
+// Every code the system has a text for (the engine passes it whatever code a
+// radio function, a lookup or the session reports) gives "(code) " and the
+// system's text as returned, line ending included; every other code leaves
+// the previous text. The compat layer's texts are Windows' own (the CI
+// compares the two lists that corvale-error-texts prints).
+TEST(SystemErrorText, EveryCodeGivesTheSystemTextOrLeavesThePreviousOne) {
+    baselib::setError(87);
+    std::wstring before = baselib::getError();
+    std::size_t described = 0;
+    for (DWORD code = 0; code <= 0xFFFF; ++code) {
+        const std::wstring text = systemText(code);
         baselib::setError(code);
-        EXPECT_EQ(baselib::getError(),
-                  text.empty() ? before : L"(" + std::to_wstring(code) + L") " + text);
-        // Windows and the compat layer have every text, Wine lacks some.
-        EXPECT_TRUE(text.empty() ? wineMajor() > 0
-                                 : text.find_first_of(L"\r\n") == text.size() - 2 &&
-                                       text.find(L"\r\n") == text.size() - 2)
-            << code;
+        if (text.empty()) {
+            ASSERT_EQ(baselib::getError(), before) << code;
+            continue;
+        }
+        ++described;
+        ASSERT_EQ(baselib::getError(), L"(" + std::to_wstring(code) + L") " + text);
+        before = baselib::getError();
     }
+    EXPECT_GT(described, 40u);
 }
 
 // An unknown code has no text (last error ERROR_MR_MID_NOT_FOUND) and leaves
@@ -226,8 +228,11 @@ TEST(SystemSdpDeathTest, WineWithoutTheParserEndsTheProcess) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     std::vector<BYTE> record = kRecord;
     SDP_ELEMENT_DATA data{};
-    EXPECT_DEATH((void)attribute(record, 0x0001, data), "");
-    EXPECT_DEATH((void)ServiceClassUUID(kRecord.data(), ULONG(kRecord.size())), "");
+    // The call never returns; the exit code Wine gives the aborted process
+    // varies with what the debugger it starts makes of it (0 has been seen).
+    const auto ended = [](int) { return true; };
+    EXPECT_EXIT((void)attribute(record, 0x0001, data), ended, "");
+    EXPECT_EXIT((void)ServiceClassUUID(kRecord.data(), ULONG(kRecord.size())), ended, "");
 }
 #endif
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <corvale/BTUUID.h>
+#include <corvale/platform/bluetooth_types.h>
 
 #include <cstdint>
 #include <string>

@@ -3,7 +3,7 @@
 // failure reaches the user.
 #pragma once
 
-#include <corvale/platform/bluetooth_api.h>
+#include <corvale/platform/bluetooth_types.h>
 
 #include <string>
 

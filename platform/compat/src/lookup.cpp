@@ -9,6 +9,7 @@
 #include "handle_table.h"
 #include "internal.h"
 
+#include <corvale/bt/address.h>
 #include <corvale/compat/handles.h>
 #include <corvale/compat/utf.h>
 
@@ -24,9 +25,8 @@ namespace {
 // Windows' WSA_INVALID_HANDLE is the Win32 ERROR_INVALID_HANDLE.
 constexpr DWORD kInvalidHandle = ERROR_INVALID_HANDLE;
 
-// The most of a caller's text or blob that is copied into the call log.
+// The most of a caller's text that is copied into the call log.
 constexpr std::size_t kLoggedContext = 256;
-constexpr std::size_t kLoggedBlob = 64;
 
 struct Lookup {
     std::mutex mutex;  // one fetch at a time per lookup
@@ -50,28 +50,12 @@ int fail(DWORD code) {
     return SOCKET_ERROR;
 }
 
-int hexValue(wchar_t c) {
-    if (c >= L'0' && c <= L'9') return c - L'0';
-    if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-    if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-    return -1;
-}
-
 // "XX:XX:XX:XX:XX:XX", or the same in parentheses as Windows writes it.
 // Anything else (other lengths, separators or digits) is refused.
 std::optional<BTH_ADDR> parseAddress(const wchar_t* text) {
-    const std::size_t length = wcsnlen(text, 20);
-    std::wstring_view s(text, length);
+    std::wstring_view s(text, wcsnlen(text, 20));
     if (s.size() == 19 && s.front() == L'(' && s.back() == L')') s = s.substr(1, 17);
-    if (s.size() != 17) return std::nullopt;
-    BTH_ADDR value = 0;
-    for (std::size_t i = 0; i < 6; ++i) {
-        const int hi = hexValue(s[i * 3]), lo = hexValue(s[i * 3 + 1]);
-        if (hi < 0 || lo < 0) return std::nullopt;
-        if (i < 5 && s[i * 3 + 2] != L':') return std::nullopt;
-        value = value << 8 | static_cast<BTH_ADDR>(hi * 16 + lo);
-    }
-    return value;
+    return Bt::parseAddress(s);
 }
 
 // What the caller passed, for the backend's log. Reads only what is there:
@@ -80,17 +64,9 @@ void describe(CallInfo& call, const WSAQUERYSETW* q) {
     if (q == nullptr) return;
     call.size = q->dwSize;
     if (q->dwSize < sizeof(WSAQUERYSETW)) return;
-    call.nameSpace = q->dwNameSpace;
     if (q->lpszContext != nullptr)
         call.context.assign(q->lpszContext, wcsnlen(q->lpszContext, kLoggedContext));
-    if (q->lpBlob != nullptr) {
-        call.hasBlob = true;
-        call.blobSize = q->lpBlob->cbSize;
-        if (q->lpBlob->pBlobData != nullptr) {
-            const std::size_t n = std::min<std::size_t>(q->lpBlob->cbSize, kLoggedBlob);
-            call.blob.assign(q->lpBlob->pBlobData, q->lpBlob->pBlobData + n);
-        }
-    }
+    call.hasBlob = q->lpBlob != nullptr;
     if (q->lpServiceClassId != nullptr) call.classId = *q->lpServiceClassId;
 }
 
@@ -224,6 +200,23 @@ Packed pack(const ServiceResult& r, DWORD flags, const GUID& restriction) {
     return p;
 }
 
+// The result the caller gets next: the one kept from a call whose buffer was
+// too small, else the backend's next one that `wanted` accepts. Returns 0 with
+// it in `pending`, or the code the call fails with (WSA_E_NO_MORE at the end).
+template <typename Result, typename Wanted>
+DWORD nextResult(Query<Result>& query, std::optional<Result>& pending, bool& finished,
+                 Wanted wanted) {
+    while (!pending) {
+        if (finished) return WSA_E_NO_MORE;
+        Result result;
+        const DWORD code = query.next(result);
+        if (code == WSA_E_NO_MORE) finished = true;
+        if (code != 0) return code;
+        if (wanted(result)) pending = std::move(result);
+    }
+    return 0;
+}
+
 // Delivers a packed result, or tells the caller the size it needs.
 int deliver(const Packed& p, LPDWORD length, LPWSAQUERYSETW out, bool& delivered) {
     delivered = false;
@@ -319,27 +312,23 @@ extern "C" INT WSALookupServiceNextW(HANDLE hLookup, DWORD dwControlFlags, LPDWO
     std::lock_guard lock(lookup->mutex);
     bool delivered = false;
     if (lookup->inquiry) {
-        if (!lookup->pendingDevice) {
-            if (lookup->finished) return fail(WSA_E_NO_MORE);
-            DeviceResult result;
-            const DWORD code = lookup->devices->next(result);
-            if (code == WSA_E_NO_MORE) lookup->finished = true;
-            if (code != 0) return fail(code);
-            lookup->pendingDevice = std::move(result);
-        }
+        // No device has the null address: a result without one, or with
+        // one whose 48 bits are all zero, is passed over here, so that it
+        // can neither hide the devices after it nor reach a caller as one.
+        const auto hasAddress = [](const DeviceResult& r) {
+            return r.address && (*r.address & Corvale::Bt::kAddressMask) != 0;
+        };
+        if (DWORD code =
+                nextResult(*lookup->devices, lookup->pendingDevice, lookup->finished, hasAddress))
+            return fail(code);
         const int rc = deliver(pack(*lookup->pendingDevice, dwControlFlags), lpdwBufferLength,
                                lpqsResults, delivered);
         if (delivered) lookup->pendingDevice.reset();
         return rc;
     }
-    if (!lookup->pendingService) {
-        if (lookup->finished) return fail(WSA_E_NO_MORE);
-        ServiceResult result;
-        const DWORD code = lookup->services->next(result);
-        if (code == WSA_E_NO_MORE) lookup->finished = true;
-        if (code != 0) return fail(code);
-        lookup->pendingService = std::move(result);
-    }
+    if (DWORD code = nextResult(*lookup->services, lookup->pendingService, lookup->finished,
+                                [](const ServiceResult&) { return true; }))
+        return fail(code);
     const int rc = deliver(pack(*lookup->pendingService, dwControlFlags, lookup->restriction),
                            lpdwBufferLength, lpqsResults, delivered);
     if (delivered) lookup->pendingService.reset();

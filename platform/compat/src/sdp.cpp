@@ -42,14 +42,6 @@ bool containerIsSound(const std::uint8_t* bytes, const Header& h, unsigned depth
 
 }  // namespace
 
-bool validate(const std::uint8_t* bytes, std::size_t available, unsigned depth, std::size_t& size) {
-    Header h;
-    if (!readHeader(bytes, available, h)) return false;
-    if (isContainer(h.type) && !containerIsSound(bytes, h, depth)) return false;
-    size = static_cast<std::size_t>(h.totalSize());
-    return true;
-}
-
 namespace {
 
 // Fills `out` from an element already known to be whole and valid.
@@ -80,12 +72,12 @@ void fill(const std::uint8_t* bytes, const Header& h, SDP_ELEMENT_DATA& out) {
     auto* mutableData = const_cast<LPBYTE>(data);
 
     switch (h.type) {
-        case kNil:
+        case Type::Nil:
             e.type = SDP_TYPE_NIL;
             break;
-        case kUint:
-        case kInt: {
-            const bool isUint = h.type == kUint;
+        case Type::Uint:
+        case Type::Int: {
+            const bool isUint = h.type == Type::Uint;
             e.type = isUint ? SDP_TYPE_UINT : SDP_TYPE_INT;
             // The size index sits in the second nibble of the specific type.
             e.specificType =
@@ -131,7 +123,7 @@ void fill(const std::uint8_t* bytes, const Header& h, SDP_ELEMENT_DATA& out) {
             }
             break;
         }
-        case kUuid:
+        case Type::Uuid:
             e.type = SDP_TYPE_UUID;
             if (n == 2) {
                 e.specificType = SDP_ST_UUID16;
@@ -143,30 +135,27 @@ void fill(const std::uint8_t* bytes, const Header& h, SDP_ELEMENT_DATA& out) {
                 // The wire carries the UUID in text order; GUID keeps its first
                 // three fields as numbers and the last eight bytes as they are.
                 e.specificType = SDP_ST_UUID128;
-                e.data.uuid128.Data1 = static_cast<ULONG>(bigEndian(data, 4));
-                e.data.uuid128.Data2 = static_cast<USHORT>(bigEndian(data + 4, 2));
-                e.data.uuid128.Data3 = static_cast<USHORT>(bigEndian(data + 6, 2));
-                std::memcpy(e.data.uuid128.Data4, data + 8, 8);
+                e.data.uuid128 = Bt::guidFromBytes<GUID>(data);
             }
             break;
-        case kString:
+        case Type::Text:
             e.type = SDP_TYPE_STRING;
             e.data.string.value = mutableData;
             e.data.string.length = static_cast<ULONG>(n);
             break;
-        case kUrl:
+        case Type::Url:
             e.type = SDP_TYPE_URL;
             e.data.url.value = mutableData;
             e.data.url.length = static_cast<ULONG>(n);
             break;
-        case kBool:
+        case Type::Boolean:
             e.type = SDP_TYPE_BOOLEAN;
             e.data.booleanVal = data[0];
             break;
-        case kSequence:
-        case kAlternative:
+        case Type::Sequence:
+        case Type::Alternative:
             // The whole element, header included, ready for the container walk.
-            e.type = h.type == kSequence ? SDP_TYPE_SEQUENCE : SDP_TYPE_ALTERNATIVE;
+            e.type = h.type == Type::Sequence ? SDP_TYPE_SEQUENCE : SDP_TYPE_ALTERNATIVE;
             e.data.sequence.value = const_cast<LPBYTE>(bytes);
             e.data.sequence.length = static_cast<ULONG>(size);
             break;
@@ -240,8 +229,8 @@ extern "C" DWORD BluetoothSdpGetAttributeValue(LPBYTE pRecordStream, ULONG cbRec
     // the others are never read, and damage in one of them does not hide an
     // attribute that is sound.
     Sdp::Header record;
-    if (!Sdp::readHeader(pRecordStream, cbRecordLength, record) || record.type != 6 ||
-        record.totalSize() != cbRecordLength)
+    if (!Sdp::readHeader(pRecordStream, cbRecordLength, record) ||
+        record.type != Sdp::Type::Sequence || record.totalSize() != cbRecordLength)
         return ERROR_INVALID_PARAMETER;
 
     const std::size_t end = cbRecordLength;

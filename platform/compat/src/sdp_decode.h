@@ -7,6 +7,7 @@
 // exhaust the stack.
 #pragma once
 
+#include <corvale/bt/sdp.h>
 #include <corvale/compat/winapi.h>
 
 #include <cstddef>
@@ -14,13 +15,15 @@
 
 namespace Corvale::Compat::Sdp {
 
+using Type = Bt::Sdp::Type;
+
 // Containers may nest this deep (the outermost one counts as level 1). Real
 // records use four or five levels; the bound keeps the work per element finite.
 inline constexpr unsigned kMaxDepth = 32;
 
 // The header of one data element.
 struct Header {
-    std::uint8_t type = 0;       // the 5-bit type descriptor
+    Type type = Type::Nil;       // the 5-bit type descriptor
     std::uint8_t sizeIndex = 0;  // the 3-bit size descriptor
     std::size_t headerSize = 0;  // descriptor byte plus any length prefix
     std::uint64_t dataSize = 0;  // the bytes that follow the header
@@ -36,19 +39,6 @@ inline std::uint64_t bigEndian(const std::uint8_t* p, std::size_t n) {
     return v;
 }
 
-// Type descriptors of the Core Specification.
-enum : std::uint8_t {
-    kNil = 0,
-    kUint = 1,
-    kInt = 2,
-    kUuid = 3,
-    kString = 4,
-    kBool = 5,
-    kSequence = 6,
-    kAlternative = 7,
-    kUrl = 8,
-};
-
 // What one descriptor byte says: whether the Core Specification allows it,
 // how many length bytes follow it, and the data size of a fixed-size type.
 struct Descriptor {
@@ -58,26 +48,26 @@ struct Descriptor {
 };
 
 constexpr Descriptor describe(unsigned byte) {
-    const unsigned type = byte >> 3;
+    const auto type = static_cast<Type>(byte >> 3);
     const unsigned index = byte & 7;
     // Which size indexes each type may carry, as a bit mask over 0..7.
     unsigned allowedIndexes = 0;
     switch (type) {
-        case kNil:
-        case kBool:
+        case Type::Nil:
+        case Type::Boolean:
             allowedIndexes = 0x01;  // index 0 only (nil: no data; bool: one byte)
             break;
-        case kUint:
-        case kInt:
+        case Type::Uint:
+        case Type::Int:
             allowedIndexes = 0x1F;  // 1, 2, 4, 8 or 16 bytes
             break;
-        case kUuid:
+        case Type::Uuid:
             allowedIndexes = 0x16;  // 2, 4 or 16 bytes
             break;
-        case kString:
-        case kSequence:
-        case kAlternative:
-        case kUrl:
+        case Type::Text:
+        case Type::Sequence:
+        case Type::Alternative:
+        case Type::Url:
             allowedIndexes = 0xE0;  // an 8-, 16- or 32-bit length follows
             break;
         default:
@@ -85,7 +75,7 @@ constexpr Descriptor describe(unsigned byte) {
     }
     if ((allowedIndexes >> index & 1) == 0) return {false, 0, 0};
     if (index >= 5) return {true, static_cast<std::uint8_t>(1u << (index - 5)), 0};
-    return {true, 0, static_cast<std::uint8_t>(type == kNil ? 0 : 1u << index)};
+    return {true, 0, static_cast<std::uint8_t>(type == Type::Nil ? 0 : 1u << index)};
 }
 
 struct DescriptorTable {
@@ -128,7 +118,7 @@ inline bool readHeader(const std::uint8_t* bytes, std::size_t available, Header&
     // Both terms are below 2^33, so the sum cannot wrap.
     if (headerSize + dataSize > available) return false;
 
-    header.type = bytes[0] >> 3;
+    header.type = static_cast<Type>(bytes[0] >> 3);
     header.sizeIndex = bytes[0] & 7;
     header.headerSize = headerSize;
     header.dataSize = dataSize;
@@ -136,18 +126,15 @@ inline bool readHeader(const std::uint8_t* bytes, std::size_t available, Header&
 }
 
 // Checks one whole element at bytes[0..available), containers included down
-// to kMaxDepth levels counted from `depth` (the level the element sits at).
-// On success sets `size` to the element's total size.
-bool validate(const std::uint8_t* bytes, std::size_t available, unsigned depth, std::size_t& size);
-
-// Validates one element and fills `out` as Windows does. `out` is written
-// only on success.
+// to kMaxDepth levels counted from `depth` (the level the element sits at),
+// and fills `out` as Windows does; `size` becomes the element's total size.
+// Nothing is written on failure.
 bool decode(const std::uint8_t* bytes, std::size_t available, unsigned depth, SDP_ELEMENT_DATA& out,
             std::size_t& size);
 
 // True when the type is a sequence or an alternative.
-inline bool isContainer(std::uint8_t type) {
-    return type == 6 || type == 7;
+inline bool isContainer(Type type) {
+    return type == Type::Sequence || type == Type::Alternative;
 }
 
 }  // namespace Corvale::Compat::Sdp

@@ -1,7 +1,8 @@
 // The simulated world and the backend through which the compat layer asks it.
 #include <corvale/sim/World.h>
 
-#include "sdp_builder.h"
+#include <corvale/bt/address.h>
+#include <corvale/bt/sdp.h>
 
 #include <algorithm>
 #include <array>
@@ -16,25 +17,16 @@ namespace {
 // Queries outlive nothing of the world: they hold copies of what they report.
 std::atomic<std::size_t> gOpenQueries{0};
 
+// A lookup over copies of what the world held when it began, counted while open.
 template <typename Result>
-class ListQuery final : public Compat::Query<Result> {
+class CountedQuery final : public Compat::ListQuery<Result> {
 public:
-    explicit ListQuery(std::vector<Result> results) : results(std::move(results)) {
+    explicit CountedQuery(std::vector<Result> items) : Compat::ListQuery<Result>(std::move(items)) {
         ++gOpenQueries;
     }
-    ~ListQuery() override { --gOpenQueries; }
-    ListQuery(const ListQuery&) = delete;
-    ListQuery& operator=(const ListQuery&) = delete;
-
-    DWORD next(Result& out) override {
-        if (position >= results.size()) return WSA_E_NO_MORE;
-        out = std::move(results[position++]);
-        return 0;
-    }
-
-private:
-    std::vector<Result> results;
-    std::size_t position = 0;
+    ~CountedQuery() override { --gOpenQueries; }
+    CountedQuery(const CountedQuery&) = delete;
+    CountedQuery& operator=(const CountedQuery&) = delete;
 };
 
 struct Fault {
@@ -46,13 +38,6 @@ struct Fault {
 
 constexpr std::size_t kApiCount = static_cast<std::size_t>(Api::BluetoothGetRadioInfo) + 1;
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Lowest RFCOMM channel (1 to 30) that no record of the radio reports.
 ULONG freeChannel(const Radio& radio) {
     for (ULONG channel = 1; channel <= 30; ++channel) {
@@ -62,19 +47,84 @@ ULONG freeChannel(const Radio& radio) {
     }
     return 0;
 }
+
+// The records are read with the platform layer's own SDP decoder, the one the
+// engine reads them with, so a record is well-formed here exactly when it is
+// there.
+GUID uuidOf(const SDP_ELEMENT_DATA& e) {
+    if (e.specificType == SDP_ST_UUID16) return Bt::onBase<GUID>(e.data.uuid16);
+    if (e.specificType == SDP_ST_UUID32) return Bt::onBase<GUID>(e.data.uuid32);
+    return e.data.uuid128;
+}
+
+// Whether a UUID anywhere inside the container equals `uuid`. The decoder has
+// checked the whole container, nesting bounded, before it handed it out.
+bool mentions(const SDP_ELEMENT_DATA& container, const GUID& uuid) {
+    HBLUETOOTH_CONTAINER_ELEMENT cursor = nullptr;
+    SDP_ELEMENT_DATA child{};
+    while (BluetoothSdpGetContainerElementData(container.data.sequence.value,
+                                               container.data.sequence.length, &cursor,
+                                               &child) == ERROR_SUCCESS) {
+        if (child.type == SDP_TYPE_UUID && Bt::sameGuid(uuidOf(child), uuid)) return true;
+        if ((child.type == SDP_TYPE_SEQUENCE || child.type == SDP_TYPE_ALTERNATIVE) &&
+            mentions(child, uuid))
+            return true;
+    }
+    return false;
+}
+
+// False only for a well-formed record (one container, exactly the bytes
+// given) that does not mention the UUID: a record the decoder refuses is
+// passed on, so that hostile bytes reach the caller.
+bool mayMatch(const std::vector<BYTE>& record, const GUID& uuid) {
+    SDP_ELEMENT_DATA top{};
+    auto* bytes = const_cast<BYTE*>(record.data());
+    const auto length = static_cast<ULONG>(record.size());
+    if (BluetoothSdpGetElementData(bytes, length, &top) != ERROR_SUCCESS) return true;
+    if (top.type != SDP_TYPE_SEQUENCE && top.type != SDP_TYPE_ALTERNATIVE) return true;
+    if (top.data.sequence.length != length) return true;
+    return mentions(top, uuid);
+}
+
+// The first UUID of the record's ServiceClassIDList, if it has one.
+std::optional<GUID> serviceClass(const std::vector<BYTE>& record) {
+    SDP_ELEMENT_DATA list{}, first{};
+    HBLUETOOTH_CONTAINER_ELEMENT cursor = nullptr;
+    if (BluetoothSdpGetAttributeValue(const_cast<BYTE*>(record.data()),
+                                      static_cast<ULONG>(record.size()), 0x0001,
+                                      &list) != ERROR_SUCCESS ||
+        list.type != SDP_TYPE_SEQUENCE ||
+        BluetoothSdpGetContainerElementData(list.data.sequence.value, list.data.sequence.length,
+                                            &cursor, &first) != ERROR_SUCCESS ||
+        first.type != SDP_TYPE_UUID)
+        return std::nullopt;
+    return uuidOf(first);
+}
+
+// The record a service registration on a radio leaves behind: handle, class,
+// L2CAP + RFCOMM on the channel, public browse group, name and comment.
+std::vector<BYTE> publishedRecord(std::uint32_t handle, const GUID& serviceClassId,
+                                  const std::string& name, const std::string& comment,
+                                  std::uint8_t channel) {
+    using namespace Bt::Sdp;
+    std::vector<Attribute> attributes = {
+        {0x0000, uint32(handle)},
+        {0x0001, sequence({uuid(serviceClassId)})},
+        {0x0004,
+         sequence({sequence({uuid16(0x0100)}), sequence({uuid16(0x0003), uint8(channel)})})},
+        {0x0005, sequence({uuid16(0x1002)})},
+        {0x0006, sequence({uint16(0x656E), uint16(0x006A), uint16(0x0100)})},
+        {0x0100, text(name)},
+    };
+    if (!comment.empty()) attributes.push_back({0x0101, text(comment)});
+    return record(attributes);
+}
 }  // namespace
 
 BTH_ADDR address(std::string_view text) {
-    if (text.size() != 17) throw std::invalid_argument("not a Bluetooth address");
-    BTH_ADDR value = 0;
-    for (std::size_t i = 0; i < 6; ++i) {
-        const int hi = hexDigit(text[i * 3]);
-        const int lo = hexDigit(text[i * 3 + 1]);
-        if (hi < 0 || lo < 0 || (i < 5 && text[i * 3 + 2] != ':'))
-            throw std::invalid_argument("not a Bluetooth address");
-        value = (value << 8) | static_cast<BTH_ADDR>(hi * 16 + lo);
-    }
-    return value;
+    const std::optional<std::uint64_t> value = Bt::parseAddress(text);
+    if (!value) throw std::invalid_argument("not a Bluetooth address");
+    return *value;
 }
 
 struct World::State {
@@ -93,7 +143,7 @@ struct World::State {
 // The world as the compat layer sees it.
 class SimBackend final : public Compat::Backend {
 public:
-    explicit SimBackend(World& world) : world(world) {}
+    explicit SimBackend(World& scene) : world(scene) {}
 
     DWORD onCall(const Compat::CallInfo& call) override {
         World::State& s = *world.state;
@@ -107,10 +157,7 @@ public:
                 break;
             }
         }
-        if (s.logging) {
-            s.log.emplace_back(call);
-            s.log.back().injected = code;
-        }
+        if (s.logging) s.log.push_back(call);
         return code;
     }
 
@@ -128,16 +175,9 @@ public:
         std::lock_guard lock(s.mutex);
         out.clear();
         out.reserve(s.radios.size());
-        for (const Radio& r : s.radios) {
-            Compat::RadioInfo info;
-            info.address = r.address;
-            info.name = r.name;
-            info.classOfDevice = r.classOfDevice;
-            info.lmpSubversion = r.lmpSubversion;
-            info.manufacturer = r.manufacturer;
-            info.infoError = r.infoError;
-            out.push_back(std::move(info));
-        }
+        for (const Radio& r : s.radios)
+            out.push_back(
+                {r.address, r.name, r.classOfDevice, r.lmpSubversion, r.manufacturer, r.infoError});
         return 0;
     }
 
@@ -153,9 +193,7 @@ public:
                 results.push_back(Compat::DeviceResult{d.address, d.name, d.classOfDevice});
             wait = s.inquiryDuration;
         }
-        if (wait.count() > 0) std::this_thread::sleep_for(wait);
-        out = std::make_unique<ListQuery<Compat::DeviceResult>>(std::move(results));
-        return 0;
+        return answer(std::move(results), wait, out);
     }
 
     DWORD searchServices(const Compat::ServiceSearchParams& params,
@@ -178,21 +216,12 @@ public:
                         break;
                     }
             if (records == nullptr) return WSASERVICE_NOT_FOUND;
-            for (const Record& r : *records) {
-                if (r.bytes && !sdp::mayMatch(*r.bytes, params.restriction)) continue;
-                Compat::ServiceResult result;
-                result.name = r.name;
-                result.comment = r.comment;
-                result.port = r.port;
-                result.record = r.bytes;
-                result.device = params.device;
-                results.push_back(std::move(result));
-            }
+            for (const Record& r : *records)
+                if (!r.bytes || mayMatch(*r.bytes, params.restriction))
+                    results.push_back({r.name, r.comment, r.port, r.bytes, params.device});
             wait = s.sdpDuration;
         }
-        if (wait.count() > 0) std::this_thread::sleep_for(wait);
-        out = std::make_unique<ListQuery<Compat::ServiceResult>>(std::move(results));
-        return 0;
+        return answer(std::move(results), wait, out);
     }
 
     DWORD setService(const Compat::ServiceRegistration& reg) override {
@@ -204,8 +233,8 @@ public:
         const GUID uuid = reg.serviceClassId;
         auto same = [&](const Record& r) {
             if (r.name != reg.name || !r.bytes) return false;
-            const std::optional<GUID> cls = sdp::serviceClass(*r.bytes);
-            return cls && sdp::sameGuid(*cls, uuid);
+            const std::optional<GUID> cls = serviceClass(*r.bytes);
+            return cls && Bt::sameGuid(*cls, uuid);
         };
         auto existing = std::find_if(radio->records.begin(), radio->records.end(), same);
         if (!reg.publish) {
@@ -224,13 +253,23 @@ public:
         record.comment = reg.comment;
         record.port = port;
         record.bytes =
-            sdp::publishedRecord(static_cast<std::uint32_t>(0x00010000u + radio->records.size()),
-                                 uuid, reg.name, reg.comment, static_cast<std::uint8_t>(port));
+            publishedRecord(static_cast<std::uint32_t>(0x00010000u + radio->records.size()), uuid,
+                            reg.name, reg.comment, static_cast<std::uint8_t>(port));
         radio->records.push_back(std::move(record));
         return 0;
     }
 
 private:
+    // After the time the radio takes (outside the world's lock), a lookup
+    // over the results gathered.
+    template <typename Result>
+    static DWORD answer(std::vector<Result> results, std::chrono::milliseconds wait,
+                        std::unique_ptr<Compat::Query<Result>>& out) {
+        if (wait.count() > 0) std::this_thread::sleep_for(wait);
+        out = std::make_unique<CountedQuery<Result>>(std::move(results));
+        return 0;
+    }
+
     World& world;
 };
 
@@ -268,35 +307,14 @@ void World::addDevice(Device device) {
     state->devices.push_back(std::move(device));
 }
 
-void World::removeDevice(BTH_ADDR address) {
-    std::lock_guard lock(state->mutex);
-    std::erase_if(state->devices, [&](const Device& d) { return d.address == address; });
-}
-
 void World::setDevices(std::vector<Device> devices) {
     std::lock_guard lock(state->mutex);
     state->devices = std::move(devices);
 }
 
-void World::clearDevices() {
-    std::lock_guard lock(state->mutex);
-    state->devices.clear();
-}
-
-void World::setRadioInfoError(BTH_ADDR radio, DWORD code) {
-    std::lock_guard lock(state->mutex);
-    for (Radio& r : state->radios)
-        if (r.address == radio) r.infoError = code;
-}
-
 std::vector<Radio> World::radios() const {
     std::lock_guard lock(state->mutex);
     return state->radios;
-}
-
-std::vector<Device> World::devices() const {
-    std::lock_guard lock(state->mutex);
-    return state->devices;
 }
 
 void World::failCall(Api api, unsigned nth, DWORD code) {
@@ -307,11 +325,6 @@ void World::failCall(Api api, unsigned nth, DWORD code) {
 void World::failFrom(Api api, unsigned nth, DWORD code) {
     std::lock_guard lock(state->mutex);
     state->faults.push_back(Fault{api, nth, code, true});
-}
-
-void World::clearFaults() {
-    std::lock_guard lock(state->mutex);
-    state->faults.clear();
 }
 
 void World::setWinsockVersion(WORD version) {

@@ -4,14 +4,15 @@
 // profile's own attributes as the Bluetooth profiles define them); the name,
 // comment and port a search reports are those of the record: ServiceName
 // (0x0100), ServiceDescription (0x0101) and the RFCOMM channel or L2CAP PSM.
+#include <corvale/bt/sdp.h>
 #include <corvale/sim/World.h>
 
-#include "sdp_builder.h"
+#include <algorithm>
 
 namespace Corvale::Sim {
 
 namespace {
-using namespace sdp;
+using namespace Bt::Sdp;
 
 // Protocol UUIDs.
 constexpr std::uint16_t kL2cap = 0x0100, kRfcomm = 0x0003, kObex = 0x0008, kBnep = 0x000F,
@@ -23,16 +24,16 @@ constexpr std::uint16_t kPsmBnep = 0x000F, kPsmHidControl = 0x0011, kPsmHidInter
 struct Profile {
     std::vector<std::uint16_t> classes{};
     std::vector<GUID> classes128{};
-    std::optional<Element> protocols{};  // ProtocolDescriptorList
+    std::optional<Bytes> protocols{};  // ProtocolDescriptorList
     std::optional<ULONG> port{};
-    std::optional<Element> profiles{};  // BluetoothProfileDescriptorList
+    std::optional<Bytes> profiles{};  // BluetoothProfileDescriptorList
     std::optional<std::string> name{};
     std::optional<std::string> description{};
     std::vector<Attribute> extra{};
 };
 
 Record make(std::uint32_t handle, Profile p) {
-    std::vector<Element> classes;
+    std::vector<Bytes> classes;
     for (std::uint16_t c : p.classes) classes.push_back(uuid16(c));
     for (const GUID& g : p.classes128) classes.push_back(uuid128(g));
     std::vector<Attribute> attrs;
@@ -46,22 +47,25 @@ Record make(std::uint32_t handle, Profile p) {
     if (p.name) attrs.push_back({0x0100, text(*p.name)});
     if (p.description) attrs.push_back({0x0101, text(*p.description)});
     for (Attribute& a : p.extra) attrs.push_back(std::move(a));
+    // In ascending attribute order, as SDP wants them.
+    std::stable_sort(attrs.begin(), attrs.end(),
+                     [](const Attribute& a, const Attribute& b) { return a.id < b.id; });
     Record r;
     r.name = p.name;
     r.comment = p.description;
     r.port = p.port;
-    r.bytes = record(std::move(attrs));
+    r.bytes = record(attrs);
     return r;
 }
 
-Element rfcomm(std::uint8_t channel) {
+Bytes rfcomm(std::uint8_t channel) {
     return sequence({sequence({uuid16(kL2cap)}), sequence({uuid16(kRfcomm), uint8(channel)})});
 }
-Element obex(std::uint8_t channel) {
+Bytes obex(std::uint8_t channel) {
     return sequence({sequence({uuid16(kL2cap)}), sequence({uuid16(kRfcomm), uint8(channel)}),
                      sequence({uuid16(kObex)})});
 }
-Element profile(std::uint16_t uuid, std::uint16_t version) {
+Bytes profile(std::uint16_t uuid, std::uint16_t version) {
     return sequence({sequence({uuid16(uuid), uint16(version)})});
 }
 

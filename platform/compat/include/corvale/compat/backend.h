@@ -16,10 +16,12 @@
 
 #include <corvale/compat/winapi.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace Corvale::Compat {
@@ -49,10 +51,7 @@ struct CallInfo {
     DWORD size = 0;               // dwSize of the structure, or the buffer length on entry
     std::wstring context;         // lpszContext of a lookup
     bool hasBlob = false;         // the query set carried a blob
-    DWORD blobSize = 0;           // its cbSize
-    std::vector<BYTE> blob;       // its bytes (at most 64)
     std::optional<GUID> classId;  // lpServiceClassId
-    DWORD nameSpace = 0;
 };
 
 struct RadioInfo {
@@ -64,8 +63,9 @@ struct RadioInfo {
     DWORD infoError = 0;  // non-zero: BluetoothGetRadioInfo fails with it
 };
 
-// One device of an inquiry. A missing address is reported as no address at
-// all (the engine then sees a null lpcsaBuffer), a present one may still be 0.
+// One device of an inquiry. A result without an address, or with the null
+// address (48 bits of zero), is passed over by the compat layer: no device
+// has it, and the caller never sees it.
 struct DeviceResult {
     std::optional<BTH_ADDR> address;
     std::optional<std::string> name;  // UTF-8
@@ -110,6 +110,23 @@ class Query {
 public:
     virtual ~Query() = default;
     virtual DWORD next(Result& out) = 0;
+};
+
+// A lookup whose results were all gathered when it began, handed out in order.
+template <typename Result>
+class ListQuery : public Query<Result> {
+public:
+    explicit ListQuery(std::vector<Result> items) : results(std::move(items)) {}
+
+    DWORD next(Result& out) override {
+        if (position >= results.size()) return WSA_E_NO_MORE;
+        out = std::move(results[position++]);
+        return 0;
+    }
+
+private:
+    std::vector<Result> results;
+    std::size_t position = 0;
 };
 
 class Backend {

@@ -2,31 +2,38 @@
 // without Windows. Names, field names, values and layouts follow the Windows
 // SDK headers (winsock2.h, ws2bth.h, bluetoothapis.h, bthsdpdef.h), with
 // exact-width integers: DWORD and ULONG are 32 bits, BTH_ADDR 64 bits.
-// Wide text is wchar_t (UTF-32 here, UTF-16 on Windows).
+// Wide text is wchar_t (UTF-32 here, UTF-16 on Windows). Names that Windows
+// shares with POSIX (SOCK_STREAM, struct sockaddr) come from the
+// system's own headers, so this header and those mix in any order.
 //
-// Only what the engine, its tests and its front end need is declared; the
+// Only what the engine, its tests and its platforms need is declared; the
 // implementation lives in the compat library and reaches the Bluetooth
 // surroundings through corvale/compat/backend.h.
 #pragma once
+
+#include <corvale/compat/wintypes.h>
+
+#include <sys/socket.h>
 
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 
 // ---------------------------------------------------------------- base types
-typedef std::uint8_t BYTE, UCHAR, *LPBYTE, *PBYTE;
+typedef BYTE *LPBYTE, *PBYTE;
 typedef char CHAR;
-typedef std::uint16_t WORD, USHORT, u_short;
+typedef std::uint16_t WORD;
 typedef std::int16_t SHORT;
-typedef std::uint32_t DWORD, ULONG, UINT, *LPDWORD, *PULONG;
+typedef std::uint32_t UINT, *LPDWORD, *PULONG;
 typedef std::int32_t LONG, INT;
 typedef int BOOL;
 typedef std::int64_t LONGLONG;
-typedef std::uint64_t ULONGLONG;
 typedef wchar_t WCHAR, *LPWSTR, *PWSTR;
 typedef const wchar_t *LPCWSTR, *PCWSTR;
 typedef void *LPVOID, *HANDLE, **LPHANDLE, *HLOCAL;
 typedef const void* LPCVOID;
+typedef GUID* LPGUID;
+typedef const GUID* LPCGUID;
 
 #ifndef TRUE
 #define TRUE 1
@@ -38,14 +45,6 @@ typedef const void* LPCVOID;
 #define MAKEWORD(low, high) ((WORD)(((BYTE)(low)) | ((WORD)((BYTE)(high))) << 8))
 #define LOBYTE(w) ((BYTE)((w)&0xff))
 #define HIBYTE(w) ((BYTE)(((w) >> 8) & 0xff))
-
-typedef struct _GUID {
-    ULONG Data1;
-    USHORT Data2;
-    USHORT Data3;
-    UCHAR Data4[8];
-} GUID, *LPGUID;
-typedef const GUID* LPCGUID;
 
 // ------------------------------------------------------------- error codes
 // Win32 codes used by the layer.
@@ -119,10 +118,7 @@ typedef struct WSAData {
 } WSADATA, *LPWSADATA;
 
 // --------------------------------------------- name-space lookup structures
-typedef struct sockaddr_compat {
-    u_short sa_family;
-    char sa_data[14];
-} SOCKADDR, *PSOCKADDR, *LPSOCKADDR;
+typedef struct sockaddr SOCKADDR, *PSOCKADDR, *LPSOCKADDR;
 
 typedef struct _SOCKET_ADDRESS {
     LPSOCKADDR lpSockaddr;
@@ -177,7 +173,6 @@ typedef enum _WSAESETSERVICEOP {
 
 #define NS_BTH 16
 #define AF_BTH 32
-#define SOCK_STREAM 1
 #define BTHPROTO_RFCOMM 0x0003
 #define BTHPROTO_L2CAP 0x0100
 
@@ -197,7 +192,6 @@ typedef enum _WSAESETSERVICEOP {
 #define LUP_RETURN_ALL 0x0FF0
 
 // ------------------------------------------------------- Bluetooth sockets
-typedef ULONGLONG BTH_ADDR, *PBTH_ADDR;
 typedef ULONG BTH_LAP;
 
 #define BT_PORT_ANY ((ULONG)-1)

@@ -43,9 +43,13 @@
 //   the same: the world has no separate cache.
 // - A service search names a device by address: a local radio or a device in
 //   range. Its records are reported in order, those that do not mention the
-//   restriction UUID left out (a record whose bytes are absent or are not a
-//   well-formed SDP data element is always reported, so hostile bytes reach
-//   the caller). An address that is neither gives WSASERVICE_NOT_FOUND.
+//   restriction UUID left out. The records are read with the platform
+//   layer's SDP decoder, the one the engine reads them with: a record whose
+//   bytes are absent, or that the decoder refuses as one whole sequence, is
+//   always reported, so hostile bytes reach the caller. An address that is
+//   neither gives WSASERVICE_NOT_FOUND.
+// - An inquiry result without an address, or with the null one, never
+//   reaches the caller: the platform layer passes it over.
 // - A service registration adds a record to the radio with the registration's
 //   local address (or replaces the one with the same class UUID and name);
 //   a deletion removes it. A later search on that radio sees the change.
@@ -96,20 +100,16 @@ struct Radio {
 };
 
 struct Device {
-    // Absent: the result carries no socket address at all. 0: a result
-    // with the null address.
+    // Absent, or 0 in its 48 bits: the platform layer passes the result
+    // over, since no device has the null address.
     std::optional<BTH_ADDR> address{};
     std::optional<std::string> name{};  // UTF-8 bytes as received, may be invalid
     std::optional<ULONG> classOfDevice{};
     std::vector<Record> records{};
 };
 
-// One logged platform call: what it received, and the code the world made
-// it fail with (0: the world let it through).
-struct Call : Compat::CallInfo {
-    explicit Call(const Compat::CallInfo& info) : Compat::CallInfo(info) {}
-    DWORD injected = 0;
-};
+// One logged platform call: what it received.
+using Call = Compat::CallInfo;
 
 class World {
 public:
@@ -123,21 +123,14 @@ public:
     // -- the scene
     void addRadio(Radio radio);
     void addDevice(Device device);
-    // Takes every device with this address out of range.
-    void removeDevice(BTH_ADDR address);
     void setDevices(std::vector<Device> devices);
-    void clearDevices();
-    // Makes BluetoothGetRadioInfo fail (code != 0) or work again for a radio.
-    void setRadioInfoError(BTH_ADDR radio, DWORD code);
     std::vector<Radio> radios() const;
-    std::vector<Device> devices() const;
 
     // -- faults
     // The nth use (counting from 1 since reset) of api fails with code.
     void failCall(Api api, unsigned nth, DWORD code);
     // Every use of api from the nth on fails with code.
     void failFrom(Api api, unsigned nth, DWORD code);
-    void clearFaults();
     // The version WSAStartup reports as in use (a value below 2.0 makes the
     // engine refuse the session). Fail WSAStartup itself with failCall.
     void setWinsockVersion(WORD version);
