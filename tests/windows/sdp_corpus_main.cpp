@@ -42,7 +42,10 @@ int main(int argc, char** argv) {
         for (int prefix : {1, 2, 4})
             if (attributes.size() >> (8 * prefix) == 0)
                 write(std::string("crosscheck ") + name + " length" + std::to_string(prefix),
-                      sized(6, prefix, attributes));
+                      variable(Type::Sequence, attributes,
+                               prefix == 1   ? LengthField::Bits8
+                               : prefix == 2 ? LengthField::Bits16
+                                             : LengthField::Bits32));
     int n = 0;
     for (const auto& [bytes, type, specificType] : kElements) {
         char name[32];

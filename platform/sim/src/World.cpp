@@ -317,6 +317,11 @@ std::vector<Radio> World::radios() const {
     return state->radios;
 }
 
+std::vector<Device> World::devices() const {
+    std::lock_guard lock(state->mutex);
+    return state->devices;
+}
+
 void World::failCall(Api api, unsigned nth, DWORD code) {
     std::lock_guard lock(state->mutex);
     state->faults.push_back(Fault{api, nth, code, false});

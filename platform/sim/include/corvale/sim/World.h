@@ -125,6 +125,7 @@ public:
     void addDevice(Device device);
     void setDevices(std::vector<Device> devices);
     std::vector<Radio> radios() const;
+    std::vector<Device> devices() const;
 
     // -- faults
     // The nth use (counting from 1 since reset) of api fails with code.
