@@ -11,13 +11,17 @@
 #include <quillmere/ColumnSorter.h>
 #include <quillmere/SortedList.h>
 
+#include "../tests/ui/HostileTexts.h"
+
 #include <benchmark/benchmark.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QHelpEvent>
 #include <QTimer>
+#include <QToolTip>
 
 #include <chrono>
 #include <memory>
@@ -272,6 +276,58 @@ BENCHMARK(BM_ServiceDiscoveryEventLoopGap)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// Resting the mouse on every cell of the services list of a device whose
+// services are named and described with the hostile texts: the longest time
+// one hover (the tool tip's help event, the tip laid out, shown and painted)
+// keeps the window thread, and the time to open and paint the window.
+void BM_HostileToolTipHover(benchmark::State& state) {
+    freshWorld({});
+    std::vector<Corvale::Sim::Record> records;
+    for (const auto& [what, text] : HostileTexts::all())
+        records.push_back({.name = text, .comment = text, .port = ULONG(records.size() + 1)});
+    World::instance().addDevice({.address = Corvale::Sim::address("00:11:22:33:44:55"),
+                                 .name = HostileTexts::nestedTables(13),
+                                 .classOfDevice = 0x5A020C,
+                                 .records = records});
+    Corvale::BTNetwork net;
+    net.DiscoverRemoteDevices();
+    Corvale::BTDevice& device = net.RemoteDevices().at(0);
+    if (!device.DiscoverServices()) state.SkipWithError("service discovery failed");
+    double worstHover = 0, worstOpen = 0;
+    std::size_t hovers = 0;
+    for (auto _ : state) {
+        QElapsedTimer opening;
+        opening.start();
+        Quillmere::BTDevice_Form form(device);
+        form.show();
+        auto* list = form.findChild<Quillmere::SortedList*>(QStringLiteral("Services"));
+        spinUntil([&] { return list->topLevelItemCount() == int(device.Services().size()); });
+        form.repaint();
+        worstOpen = qMax(worstOpen, double(opening.nsecsElapsed()) / 1e6);
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            for (int column = 0; column < list->columnCount(); ++column) {
+                QTreeWidgetItem* item = list->topLevelItem(row);
+                list->scrollToItem(item);
+                const QPoint at = list->visualRect(list->indexFromItem(item, column)).center();
+                QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+                QElapsedTimer t;
+                t.start();
+                QApplication::sendEvent(list->viewport(), &hover);
+                // The tip on the screen: laid out, then painted.
+                for (QWidget* tip : QApplication::topLevelWidgets())
+                    if (tip->inherits("QTipLabel") && tip->isVisible()) tip->repaint();
+                worstHover = qMax(worstHover, double(t.nsecsElapsed()) / 1e6);
+                ++hovers;
+                QToolTip::hideText();
+            }
+        }
+    }
+    state.counters["longest_hover_ms"] = worstHover;
+    state.counters["open_and_paint_ms"] = worstOpen;
+    state.counters["hovers"] = double(hovers);
+}
+BENCHMARK(BM_HostileToolTipHover)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What quillmere-demo does from main() to its first display, in process:
 // the world, the session, the BTNetwork (radios and their services), the

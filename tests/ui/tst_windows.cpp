@@ -1,6 +1,8 @@
 // The Quillmere windows driven as a user drives them, on the offscreen
 // platform against the simulated world: first display, sorting, opening
 // devices, the workers, failures, the read-only marks, About.
+#include "HostileTexts.h"
+
 #include <corvale/sim/World.h>
 #include <quillmere/About_Form.h>
 #include <quillmere/BTDevice_Form.h>
@@ -33,7 +35,8 @@ const struct {
              {"alpha", classWord(3, 0), "00:00:00:00:00:2C"}};
 
 // A record with one 16-bit service class and L2CAP in its protocol list.
-Corvale::Sim::Record service(const char* name, const char* comment, ULONG port, BYTE cls) {
+Corvale::Sim::Record service(const std::string& name, const std::string& comment, ULONG port,
+                             BYTE cls) {
     return {name, comment, port,
             std::vector<BYTE>{0x35, 0x12, 0x09, 0,    1, 0x35, 3, 0x19, 0x11, cls,
                               0x09, 0,    4,    0x35, 5, 0x35, 3, 0x19, 1,    0}};
@@ -84,6 +87,23 @@ QList<int> arrowAt(int key) {
     QList<int> images(4, -1);
     images[qAbs(key) - 1] = key > 0 ? ImgSortAscending : ImgSortDescending;
     return images;
+}
+// What a user reads in the tool tip of a list cell, as Qt shows it.
+QString toolTipText(QTreeWidget* list, int row, int column) {
+    const QPoint at = list->visualRect(list->model()->index(row, column)).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &hover);
+    QTextDocument shown;
+    const QString tip = QToolTip::text();
+    QToolTip::hideText();
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    // A table is a frame of its own, a picture an object character.
+    for (QTextFrame* frame : shown.rootFrame()->childFrames())
+        if (qobject_cast<QTextTable*>(frame)) return "(table)";
+    return shown.toPlainText().replace(QChar::ObjectReplacementCharacter, "(picture)");
 }
 QMessageBox* shownBox() {
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -410,6 +430,40 @@ private slots:
             flags->item(i)->setCheckState(marks()[i] == 'X' ? Qt::Unchecked : Qt::Checked);
             QTEST(marks(), "marks");
         }
+    }
+
+    void deviceTextShowsAsPlainCappedText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");  // every service's name and comment
+        for (const auto& [what, text] : HostileTexts::all())
+            QTest::newRow(what.c_str())
+                << QString::fromStdString(text) << QString::fromStdString(text);
+        QTest::newRow("64 KiB name") << QString(64 * 1024, 'W') << "<b>Bold</b>";
+    }
+    void deviceTextShowsAsPlainCappedText() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        world().addDevice({address("5C:F3:70:12:8A:41"),
+                           "",
+                           0x5A020C,
+                           {service(text.toStdString(), text.toStdString(), 3, 0x01)}});
+        Corvale::BTDevice record(Corvale::BTAddress(0x5CF370128A41ULL),
+                                 Corvale::BTClassOfDevice(0x5A020C), name.toStdWString());
+        QVERIFY(record.DiscoverServices());
+        show(record);
+        // Cells show the text as it came.
+        auto* services = child<QTreeWidget>(device.get(), "Services");
+        QCOMPARE(column(services, 0) + column(services, 1), (QStringList{text, text}));
+        QCOMPARE(column(child<QTreeWidget>(device.get(), "Info"), 1).first(), name);
+        // Tool tips show its first characters as they came, and not many more.
+        for (int cell : {0, 1}) {
+            const QString tip = toolTipText(services, 0, cell);
+            QVERIFY2(text.startsWith(tip.left(6)) && tip.size() <= 400, qPrintable(tip.left(80)));
+        }
+        // The name's button shows '&' and grabs no Alt key; About stays in view.
+        auto* button = child<QToolButton>(device.get(), "TT_Name");
+        QVERIFY(QKeySequence::mnemonic(button->text()).isEmpty());
+        QVERIFY(child(device.get(), "TT_About_Button")->isVisible());
     }
 
     void servicesSurviveClosingAndReopening() {

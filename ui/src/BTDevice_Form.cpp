@@ -173,7 +173,8 @@ QString BTDevice_Form::toStr(const std::wstring& text) {
 void BTDevice_Form::ShowInfo() {
     const Corvale::BTClassOfDevice& cod = Dev.COD();
     TT_Name->setIcon(listImages()[majorImageIndex(cod.getMajor())]);
-    TT_Name->setText(toStr(Dev.Name()));
+    // Room for the address and About beside it at the window's first size.
+    TT_Name->setText(buttonText(toStr(Dev.Name()), TT_Name->fontMetrics(), scaledWidth(this, 240)));
     TT_Address->setText(QStringLiteral("(") + toStr(Dev.Address().asString()) +
                         QStringLiteral(")"));
 
@@ -227,7 +228,7 @@ void BTDevice_Form::Fill_Services(const std::vector<Corvale::BTService>& service
                                               toStr(service.UUID().asString()),
                                               QString::number(service.Port())});
         row->setIcon(0, image);
-        for (int cell = 0; cell < 2; ++cell) row->setToolTip(cell, row->text(cell));
+        for (int cell = 0; cell < 2; ++cell) row->setToolTip(cell, plainToolTip(row->text(cell)));
         SortedList::setRecordIndex(row, i);
         rows.append(row);
     }

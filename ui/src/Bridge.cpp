@@ -5,6 +5,7 @@
 #include <QException>
 #include <QFontMetricsF>
 #include <QFutureInterface>
+#include <QTextDocument>
 #include <QThreadPool>
 #include <QWidget>
 
@@ -16,9 +17,36 @@ QString toStr(const std::wstring& text) {
     return QString::fromWCharArray(text.data(), qsizetype(length));
 }
 
+QString capped(const QString& text, qsizetype length) {
+    if (text.size() <= length) return text;
+    qsizetype keep = qMax<qsizetype>(length - 1, 0);
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate()) --keep;
+    return text.left(keep) + QChar(0x2026);
+}
+
+QString plainToolTip(const QString& text) {
+    QString shown = capped(text, ToolTipLength);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = u' ';
+    // "<p>" and the escaped text: Qt sees rich text that holds nothing but
+    // the characters themselves.
+    return Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal);
+}
+
+QString buttonText(const QString& text, const QFontMetrics& metrics, int width) {
+    // No glyph is narrower than a pixel: what is cut here would not fit
+    // anyway, and the text measured below stays short.
+    QString shown = metrics.elidedText(capped(text, qMax(width, 1)), Qt::ElideRight, width);
+    return shown.replace(u'&', QStringLiteral("&&"));
+}
+
 QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
                             QMessageBox::Icon icon) {
-    auto* box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    auto* box = new QMessageBox(icon, caption, QString(), QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(capped(text, MessageLength));
     box->setObjectName(QStringLiteral("MessageBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);

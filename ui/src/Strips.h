@@ -20,8 +20,10 @@ inline QToolBar* makeStrip(QWidget* owner, const QString& name) {
 }
 
 inline QLabel* addLabel(QToolBar* strip, const QString& name, const QString& text) {
-    auto* label = new QLabel(text, strip);
+    auto* label = new QLabel(strip);
     label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setContentsMargins(4, 0, 4, 0);
     strip->addWidget(label);
     return label;

@@ -2,12 +2,14 @@
 // boxes, the pictures, and scaling of the layout's pixel sizes to the font.
 #pragma once
 
+#include <QFontMetrics>
 #include <QFutureWatcher>
 #include <QIcon>
 #include <QList>
 #include <QMessageBox>
 #include <QSizeF>
 #include <QString>
+#include <QtGlobal>
 
 #include <functional>
 #include <string>
@@ -17,7 +19,33 @@ namespace Quillmere {
 // The characters of an engine string up to its first NUL, unchanged.
 QString toStr(const std::wstring& text);
 
+// Text from a device (names, comments, any text of its records) is shown as
+// plain text everywhere. List cells show plain text by themselves, and every
+// label and message box of the windows is set to plain text; a tool tip and a
+// button need their text in a form of their own, made here. Qt lays out a
+// tool tip that looks like HTML as rich text (nested tables take seconds, a
+// picture can take gigabytes, markup can pass for the program's own text),
+// and takes '&' in a button's text for a mnemonic marker.
+
+// The longest device text that a tool tip shows, in characters.
+inline constexpr qsizetype ToolTipLength = 300;
+// The longest text that a message box shows.
+inline constexpr qsizetype MessageLength = 2000;
+
+// text cut to at most length characters, "..." (one character) ending a cut
+// text; a surrogate pair is never split.
+QString capped(const QString& text, qsizetype length);
+// A tool tip that shows text as plain text: one paragraph (control
+// characters as spaces), capped, its markup characters escaped and the whole
+// marked as rich text, so that Qt shows every character and lays out no
+// markup from it.
+QString plainToolTip(const QString& text);
+// A button's text that shows text as it is ('&' included), cut with "..."
+// to at most width pixels in the button's font.
+QString buttonText(const QString& text, const QFontMetrics& metrics, int width);
+
 // Shows a message box with one OK button over owner and returns at once; the
+// text is shown as plain text, capped. The
 // box blocks every window of the program until it is answered and deletes
 // itself then. Nothing waits for the answer, so returning early changes
 // nothing for the callers, and the box can be found and read (and answered)
