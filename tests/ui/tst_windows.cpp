@@ -7,6 +7,7 @@
 #include <quillmere/About_Form.h>
 #include <quillmere/BTDevice_Form.h>
 #include <quillmere/BTNetwork_Form.h>
+#include <quillmere/BackgroundWorker.h>
 #include <quillmere/Bridge.h>
 
 #include <QtTest>
@@ -105,6 +106,21 @@ QString toolTipText(QTreeWidget* list, int row, int column) {
         if (qobject_cast<QTextTable*>(frame)) return "(table)";
     return shown.toPlainText().replace(QChar::ObjectReplacementCharacter, "(picture)");
 }
+// The panes of the main window: the button that refreshes it, its list and
+// count, and how many rows the scene gives it.
+struct Pane {
+    const char* refresh;
+    const char* list;
+    const char* count;
+    int rows;
+};
+const Pane panes[] = {{"TL_Refresh", "LLocal", "TL_Count", 2},
+                      {"TR_Refresh", "LRemote", "TR_Count", 6}};
+void paneRows() {
+    QTest::addColumn<int>("pane");
+    QTest::newRow("local radios") << 0;
+    QTest::newRow("remote devices") << 1;
+}
 QMessageBox* shownBox() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
@@ -122,7 +138,9 @@ int whenModal(const std::function<void()>& action, const std::function<void(T*)>
         if (dialog == nullptr || dialog == busy) return;
         busy = dialog;
         if (count++ == 0) {
-            QTest::qWait(20);  // its first display
+            // Its first display: on the screen, the handlers that queued then run.
+            if (!QTest::qWaitForWindowExposed(dialog)) qFatal("dialog never shown");
+            QCoreApplication::processEvents();
             body(dialog);
         }
         if (dialog->isVisible()) dialog->done(0);  // a further one is counted and closed
@@ -201,7 +219,7 @@ class WindowsTest : public QObject {
             shown += flags->item(i)->checkState() == Qt::Checked ? 'X' : '.';
         return shown;
     }
-    // The error box's caption and text, answered.
+    // The shown box's caption and text, answered.
     QString box() {
         if (!QTest::qWaitFor([] { return shownBox() != nullptr; })) return {};
         const QString shown = shownBox()->windowTitle() + ": " + shownBox()->text();
@@ -316,61 +334,96 @@ private slots:
         QCOMPARE(form->localSorter().CurrentColumn, 1);
     }
 
-    void inquiryLocksRefusesCloseAndUnlocks() {
+    void refreshLocksRefusesCloseAndUnlocks_data() { paneRows(); }
+    void refreshLocksRefusesCloseAndUnlocks() {
+        QFETCH(int, pane);
         world().setInquiryDuration(std::chrono::milliseconds(400));
+        world().setSdpDuration(std::chrono::milliseconds(200));  // each radio's own records
         open(true, false);
-        QSignalSpy done(form.get(), &BTNetwork_Form::inquiryCompleted);
-        click(form.get(), "TR_Refresh");
-        locked(form.get(), true);
-        QVERIFY(!form->close());  // refused, silently
-        QVERIFY(form->isVisible() && shownBox() == nullptr);
-        QVERIFY(done.wait(10000));
-        locked(form.get(), false);
-        QCOMPARE(text(form.get(), "TR_Count"), "6");
+        for (int round = 0; round < 2; ++round) {  // each device once, however often
+            click(form.get(), panes[pane].refresh);
+            locked(form.get(), true);
+            QVERIFY(!form->close());  // refused, silently
+            QVERIFY(form->isVisible() && shownBox() == nullptr);
+            QTRY_VERIFY(child<QAction>(form.get(), panes[pane].refresh)->isEnabled());
+            locked(form.get(), false);
+            QCOMPARE(text(form.get(), panes[pane].count), QString::number(panes[pane].rows));
+            QCOMPARE(list(panes[pane].list)->topLevelItemCount(), panes[pane].rows);
+        }
         QVERIFY(form->close());
     }
 
-    void failedInquiryEmptiesListKeepsCountShowsError() {
+    void failedRefreshEmptiesListKeepsCountShowsWhy_data() {
+        QTest::addColumn<int>("fault");  // in the local pane when even, else the remote one
+        QTest::addColumn<QString>("why");
+        QTest::newRow("local radios") << 0 << "(21) The device is not ready.\r\n";
+        QTest::newRow("remote devices")
+            << 1 << "(10050) A socket operation encountered a dead network.\r\n";
+        // An exception that ends the work: the engine refuses the null address.
+        QTest::newRow("local null address") << 2 << "Device address is null.";
+        QTest::newRow("remote null address") << 3 << "Device address is null.";
+    }
+    void failedRefreshEmptiesListKeepsCountShowsWhy() {
+        QFETCH(int, fault);
+        QFETCH(QString, why);
         open(true);
-        world().failFrom(Api::WSALookupServiceBeginW,
-                         1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
-        inquire();
-        QCOMPARE(list("LRemote")->topLevelItemCount(), 0);
-        QCOMPARE(text(form.get(), "TR_Count"), "6");
+        switch (fault) {
+            case 0:
+                world().failCall(Api::BluetoothFindFirstRadio,
+                                 1 + world().count(Api::BluetoothFindFirstRadio), ERROR_NOT_READY);
+                break;
+            case 1:
+                world().failFrom(Api::WSALookupServiceBeginW,
+                                 1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
+                break;
+            case 2:
+                world().addRadio({.address = BTH_ADDR(0), .name = "ghost"});
+                break;
+            case 3:
+                world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}});
+        }
+        const Pane& p = panes[fault % 2];
+        click(form.get(), p.refresh);
+        QTRY_VERIFY(child<QAction>(form.get(), p.refresh)->isEnabled());
+        QCOMPARE(list(p.list)->topLevelItemCount(), 0);
+        QCOMPARE(text(form.get(), p.count), QString::number(p.rows));
         QVERIFY(form->canClose());
-        QCOMPARE(box(),
-                 "Corvale error: (10050) A socket operation encountered a dead network.\r\n");
-        // The engine's text is shown up to its first NUL.
+        QCOMPARE(box(), "Corvale error: " + why);
+    }
+
+    void workEndingByAnyExceptionReportsItsText_data() {
+        QTest::addColumn<int>("thrown");
+        QTest::addColumn<QString>("failure");  // empty: none
+        QTest::newRow("returns") << 0 << "";
+        QTest::newRow("engine text") << 1 << "Device address is null.";
+        QTest::newRow("std::exception") << 2 << "No memory here";
+        QTest::newRow("anything else") << 3 << BackgroundWorker::UnknownFailure;
+    }
+    void workEndingByAnyExceptionReportsItsText() {
+        QFETCH(int, thrown);
+        QWidget window;
+        BackgroundWorker worker(&window);
+        std::optional<std::optional<QString>> ended;
+        worker.start(
+            [thrown] {
+                if (thrown == 1) throw L"Device address is null.";
+                if (thrown == 2) throw std::runtime_error("No memory here");
+                if (thrown == 3) throw 42;
+            },
+            [&](const std::optional<QString>& failure) { ended = failure; });
+        QVERIFY(worker.isRunning());
+        QTRY_VERIFY(ended.has_value());
+        QTEST(ended->value_or(QString()), "failure");
+        QVERIFY(!worker.isRunning());
+    }
+
+    void engineTextEndsAtItsFirstNul() {
         const std::pair<std::wstring, QString> cut[] = {{std::wstring(L"Left\0Right", 10), "Left"},
                                                         {std::wstring(L"\0x", 2), ""},
                                                         {L" x\U0001F3A7 ", " x\U0001F3A7 "}};
         for (const auto& [engine, shown] : cut)
             QVERIFY(BTNetwork_Form::toStr(engine) == shown &&
                     BTDevice_Form::toStr(engine) == shown);
-    }
-
-    void inquiryEndingByExceptionKeepsTheEarlierList() {
-        open(true);
-        // The null address makes the engine throw on the worker.
-        world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}});
-        inquire();
-        locked(form.get(), false);
-        QCOMPARE(list("LRemote")->topLevelItemCount(), 6);
-        QVERIFY(shownBox() == nullptr);
-        form.reset();  // and the window goes quietly
-    }
-
-    void localRefreshShowsEachRadioOnceAndItsFailure() {
-        open();
-        click(form.get(), "TL_Refresh");
-        click(form.get(), "TL_Refresh");
-        QCOMPARE(list("LLocal")->topLevelItemCount(), 2);
-        world().failCall(Api::BluetoothFindFirstRadio,
-                         1 + world().count(Api::BluetoothFindFirstRadio), ERROR_NOT_READY);
-        click(form.get(), "TL_Refresh");
-        QCOMPARE(list("LLocal")->topLevelItemCount(), 0);
-        QCOMPARE(text(form.get(), "TL_Count"), "2");
-        QCOMPARE(box(), "Corvale error: (21) The device is not ready.\r\n");
     }
 
     void cacheSwitchesAreTheEnginesOwn() {

@@ -1,12 +1,7 @@
 #include <quillmere/Bridge.h>
 
-#include <atomic>
-
-#include <QException>
 #include <QFontMetricsF>
-#include <QFutureInterface>
 #include <QTextDocument>
-#include <QThreadPool>
 #include <QWidget>
 
 namespace Quillmere {
@@ -52,33 +47,6 @@ QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QStrin
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
     return box;
-}
-
-namespace {
-std::atomic<unsigned> handOff{0};
-}  // namespace
-
-void startWork(QFutureWatcher<void>& watcher, std::function<void()> work) {
-    QFutureInterface<void> promise;
-    promise.reportStarted();
-    watcher.setFuture(promise.future());
-    std::function<void()> job = [promise, work = std::move(work)]() mutable {
-        // First the hand-off, then anything the window thread prepared.
-        (void)handOff.load(std::memory_order_acquire);
-        try {
-            work();
-        } catch (...) {
-            promise.reportException(QUnhandledException(std::current_exception()));
-        }
-        handOff.fetch_add(1, std::memory_order_release);
-        promise.reportFinished();
-    };
-    handOff.fetch_add(1, std::memory_order_release);
-    QThreadPool::globalInstance()->start(std::move(job));
-}
-
-void workCompleted() {
-    (void)handOff.load(std::memory_order_acquire);
 }
 
 QSizeF designScale(const QWidget* widget) {

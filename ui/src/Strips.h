@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QToolBar>
 #include <QWidget>
+#include <QWidgetAction>
 
 namespace Quillmere {
 
@@ -45,6 +46,16 @@ inline QAction* addButton(QToolBar* strip, const QString& name, const QIcon& ima
     strip->addAction(button);
     strip->widgetForAction(button)->setObjectName(name + QStringLiteral("_Button"));
     return button;
+}
+
+// Enables or disables the strip and its buttons: a button's action says
+// whether it can be pressed, whatever the strip's state.
+inline void setStripEnabled(QToolBar* strip, bool enabled) {
+    strip->setEnabled(enabled);
+    for (QAction* action : strip->actions())
+        if (!action->isSeparator() && strip->widgetForAction(action) != nullptr &&
+            !qobject_cast<QWidgetAction*>(action))
+            action->setEnabled(enabled);
 }
 
 // Everything added after this stands at the right end of the strip.

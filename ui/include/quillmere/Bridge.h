@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QFontMetrics>
-#include <QFutureWatcher>
 #include <QIcon>
 #include <QList>
 #include <QMessageBox>
@@ -11,7 +10,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <functional>
 #include <string>
 
 namespace Quillmere {
@@ -52,19 +50,6 @@ QString buttonText(const QString& text, const QFontMetrics& metrics, int width);
 // while the program goes on.
 QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
                             QMessageBox::Icon icon);
-
-// A window's background worker: runs work on a pool thread and reports its
-// end through watcher, whose finished() arrives on the window thread. Work
-// that ends by an exception still ends: the exception is kept in the future,
-// where nobody needs to look at it.
-//
-// Everything the window thread did before the start is visible to the work,
-// and everything the work did is visible after workCompleted(), which the
-// completion handler calls first. Qt orders these through its own thread
-// pool already; the explicit hand-off states it in our code, where a race
-// detector sees it, and no Qt template runs the work on our side.
-void startWork(QFutureWatcher<void>& watcher, std::function<void()> work);
-void workCompleted();
 
 // The ratio of the widget's font to the font the sizes of the windows were
 // designed for (6 x 13 pixels on average per character): sizes scale with it,
