@@ -232,7 +232,6 @@ public slots:
 
 private slots:
     void initTestCase() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
     }
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
@@ -248,6 +247,7 @@ private slots:
         device.reset();
         form.reset();
         net.reset();
+        QLocale::setDefault(QLocale::system());
     }
 
     void firstDisplay() {
@@ -307,6 +307,29 @@ private slots:
         QCOMPARE(headerImages(list("LRemote")), arrowAt(-key));
         clickHeader(list("LRemote"), key - 1);
         QCOMPARE(column(list("LRemote"), 2), names);
+    }
+
+    // The user's locale decides, and the C locale sorts as English does, not
+    // by code points; ctest runs sortEachColumn under the C locales as well.
+    void namesSortAsTheLocaleCollates_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("names");  // ascending
+        const QStringList english{"alpha", "Ärla", "Beta", "Zed"};
+        QTest::newRow("C") << QLocale::c() << english;
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << english;
+        QTest::newRow("sv_SE") << QLocale(QLocale::Swedish, QLocale::Sweden)
+                               << QStringList{"alpha", "Beta", "Zed", "Ärla"};
+    }
+    void namesSortAsTheLocaleCollates() {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
+        const char* names[] = {"Zed", "Ärla", "Beta", "alpha"};
+        for (int i = 0; i < 4; ++i)
+            world().addDevice({BTH_ADDR(0x100 + i), names[i], classWord(1, 1)});
+        open();
+        inquire();
+        clickHeader(list("LRemote"), 2);
+        QTEST(column(list("LRemote"), 2), "names");
     }
 
     void doubleClickOpensTheFocusedRowsDevice() {
