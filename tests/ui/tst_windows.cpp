@@ -332,6 +332,31 @@ private slots:
         QTEST(column(list("LRemote"), 2), "names");
     }
 
+    void columnWidthSetByHandSurvivesRefresh() {
+        open(true);
+        QHeaderView* header = list("LRemote")->header();
+        const int fitted = header->sectionSize(2);
+        world().addDevice({address("00:00:00:00:0F:FF"), "A device name longer than the column",
+                           classWord(1, 1)});
+        inquire();  // fitted to the longer name as long as the user has not set a width
+        QVERIFY(header->sectionSize(2) > fitted);
+        // The user drags the right edge of "Device name" 30 pixels to the left.
+        const auto widths = [header] {
+            QList<int> sizes;
+            for (int i = 0; i < header->count(); ++i) sizes << header->sectionSize(i);
+            return sizes;
+        };
+        const int wide = header->sectionSize(2);
+        QPoint at(header->sectionViewportPosition(2) + wide - 1, header->height() / 2);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseMove(header->viewport(), at -= QPoint(30, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(header->sectionSize(2), wide - 30);
+        const QList<int> mine = widths();
+        inquire();
+        QCOMPARE(widths(), mine);
+    }
+
     void doubleClickOpensTheFocusedRowsDevice() {
         open(true);
         QTreeWidget* remote = list("LRemote");

@@ -221,8 +221,9 @@ void BTDevice_Form::Fill_Services(const std::vector<Corvale::BTService>& service
     list->setItemSorter(sorter);
     // The name may grow a little and the UUID is always shown whole; a long
     // comment stays cut, its whole text in the row's tool tip.
-    list->fitColumns({scaledWidth(this, 128), scaledWidth(this, 110), scaledWidth(this, 230)},
-                     {scaledWidth(this, 180), scaledWidth(this, 110), scaledWidth(this, 300)});
+    if (!list->fitColumns({scaledWidth(this, 128), scaledWidth(this, 110), scaledWidth(this, 230)},
+                          {scaledWidth(this, 180), scaledWidth(this, 110), scaledWidth(this, 300)}))
+        return;
     // "Port" gets the rest of the width, at least its header's.
     QHeaderView* header = list->header();
     const int rest = list->viewport()->width() - header->sectionSize(0) - header->sectionSize(1) -
