@@ -83,11 +83,6 @@ void SortedList::Sort() {
     sortItems(0, Qt::AscendingOrder);
 }
 
-void SortedList::addRowSorted(QTreeWidgetItem* row) {
-    addTopLevelItem(row);
-    Sort();
-}
-
 bool SortedList::fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths) {
     if (sizedByUser) return false;
     const int n = qMin(qMin(minimumWidths.size(), maximumWidths.size()), columnCount());

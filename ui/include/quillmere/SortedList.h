@@ -30,12 +30,6 @@ public:
     // Sorts all rows by the attached sorter's current key; no sorter, no sort.
     void Sort();
 
-    // Appends one row the way a list view does it while a sorter is attached:
-    // the whole list is sorted again after the row went in. Filling a list
-    // row by row like this is what the windows avoid (they detach the sorter
-    // and append in one batch); kept for the benchmark that shows why.
-    void addRowSorted(QTreeWidgetItem* row);
-
     // Fits each column to its texts (as far as the first rows show them),
     // within the given bounds, until the user resizes a column by hand: from
     // then on the widths are the user's, and this does nothing and returns
