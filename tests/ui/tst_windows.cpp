@@ -96,6 +96,10 @@ QString toolTipText(QTreeWidget* list, int row, int column) {
     QApplication::sendEvent(list->viewport(), &hover);
     QTextDocument shown;
     const QString tip = QToolTip::text();
+    for (QWidget* label : QApplication::topLevelWidgets())
+        if (label->inherits("QTipLabel") && label->isVisible() &&
+            label->width() > label->screen()->availableGeometry().width())
+            return "(wider than the screen)";
     QToolTip::hideText();
     if (Qt::mightBeRichText(tip))
         shown.setHtml(tip);

@@ -20,11 +20,23 @@ QString capped(const QString& text, qsizetype length) {
 }
 
 QString plainToolTip(const QString& text) {
-    QString shown = capped(text, ToolTipLength);
-    for (QChar& c : shown)
+    const QString cut = capped(text, ToolTipLength);
+    QString shown;
+    shown.reserve(cut.size() + cut.size() / 32);
+    qsizetype run = 0;  // characters since the last place a line may break
+    for (QChar c : cut) {
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator)
             c = u' ';
+        // A zero-width space lets a long word break, or it would run off
+        // the screen; never inside a surrogate pair.
+        if (run >= 32 && !c.isLowSurrogate()) {
+            shown += QChar(0x200B);
+            run = 0;
+        }
+        shown += c;
+        run = c.isSpace() ? 0 : run + 1;
+    }
     // "<p>" and the escaped text: Qt sees rich text that holds nothing but
     // the characters themselves.
     return Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal);

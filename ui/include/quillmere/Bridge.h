@@ -34,9 +34,9 @@ inline constexpr qsizetype MessageLength = 2000;
 // text; a surrogate pair is never split.
 QString capped(const QString& text, qsizetype length);
 // A tool tip that shows text as plain text: one paragraph (control
-// characters as spaces), capped, its markup characters escaped and the whole
-// marked as rich text, so that Qt shows every character and lays out no
-// markup from it.
+// characters as spaces) that may break within long words, capped, its markup
+// characters escaped and the whole marked as rich text, so that Qt shows
+// every character and lays out no markup from it.
 QString plainToolTip(const QString& text);
 // A button's text that shows text as it is ('&' included), cut with "..."
 // to at most width pixels in the button's font.
