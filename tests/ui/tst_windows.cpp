@@ -419,21 +419,18 @@ private slots:
         QFETCH(int, fault);
         QFETCH(QString, why);
         open(true);
-        switch (fault) {
-            case 0:
+        const std::function<void()> faults[] = {
+            [] {
                 world().failCall(Api::BluetoothFindFirstRadio,
                                  1 + world().count(Api::BluetoothFindFirstRadio), ERROR_NOT_READY);
-                break;
-            case 1:
+            },
+            [] {
                 world().failFrom(Api::WSALookupServiceBeginW,
                                  1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
-                break;
-            case 2:
-                world().addRadio({.address = BTH_ADDR(0), .name = "ghost"});
-                break;
-            case 3:
-                world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}});
-        }
+            },
+            [] { world().addRadio({.address = BTH_ADDR(0), .name = "ghost"}); },
+            [] { world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}}); }};
+        faults[fault]();
         const Pane& p = panes[fault % 2];
         click(form.get(), p.refresh);
         QTRY_VERIFY(child<QAction>(form.get(), p.refresh)->isEnabled());
