@@ -2,7 +2,8 @@
 // bring up the windowing, run the network window over the one BTNetwork of
 // the run, and tear down in a fixed order. quillmere-demo is the same program
 // on the simulated world, filled with a neighbourhood of made-up devices.
-#include <corvale/Corvale.h>
+#include <corvale/BTNetwork.h>
+#include <corvale/baselib.h>
 #include <quillmere/BTNetwork_Form.h>
 
 #include <QApplication>

@@ -28,7 +28,9 @@ private slots:
         Quillmere::BTNetwork_Form form(net);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        QTest::qWait(50);
+        // The first display has run once the lists show their sort arrows.
+        auto* local = form.findChild<QTreeWidget*>(QStringLiteral("LLocal"));
+        QTRY_VERIFY(!local->headerItem()->icon(0).isNull());
         QVERIFY(form.findChild<QMessageBox*>() == nullptr);  // the session is up: no Winsock box
         QCOMPARE(boxAfter(&form, "TL_Refresh"),
                  "Corvale error: (1060) The specified service does not exist as an installed "

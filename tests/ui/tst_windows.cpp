@@ -1,10 +1,13 @@
 // The Quillmere windows driven as a user drives them, on the offscreen
 // platform against the simulated world: first display, sorting, opening
 // devices, the workers, failures, the read-only marks, About.
+#include "HostileTexts.h"
+
 #include <corvale/sim/World.h>
 #include <quillmere/About_Form.h>
 #include <quillmere/BTDevice_Form.h>
 #include <quillmere/BTNetwork_Form.h>
+#include <quillmere/BackgroundWorker.h>
 #include <quillmere/Bridge.h>
 
 #include <QtTest>
@@ -33,7 +36,8 @@ const struct {
              {"alpha", classWord(3, 0), "00:00:00:00:00:2C"}};
 
 // A record with one 16-bit service class and L2CAP in its protocol list.
-Corvale::Sim::Record service(const char* name, const char* comment, ULONG port, BYTE cls) {
+Corvale::Sim::Record service(const std::string& name, const std::string& comment, ULONG port,
+                             BYTE cls) {
     return {name, comment, port,
             std::vector<BYTE>{0x35, 0x12, 0x09, 0,    1, 0x35, 3, 0x19, 0x11, cls,
                               0x09, 0,    4,    0x35, 5, 0x35, 3, 0x19, 1,    0}};
@@ -85,6 +89,42 @@ QList<int> arrowAt(int key) {
     images[qAbs(key) - 1] = key > 0 ? ImgSortAscending : ImgSortDescending;
     return images;
 }
+// What a user reads in the tool tip of a list cell, as Qt shows it.
+QString toolTipText(QTreeWidget* list, int row, int column) {
+    const QPoint at = list->visualRect(list->model()->index(row, column)).center();
+    QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(list->viewport(), &hover);
+    QTextDocument shown;
+    const QString tip = QToolTip::text();
+    for (QWidget* label : QApplication::topLevelWidgets())
+        if (label->inherits("QTipLabel") && label->isVisible() &&
+            label->width() > label->screen()->availableGeometry().width())
+            return "(wider than the screen)";
+    QToolTip::hideText();
+    if (Qt::mightBeRichText(tip))
+        shown.setHtml(tip);
+    else
+        shown.setPlainText(tip);
+    // A table is a frame of its own, a picture an object character.
+    for (QTextFrame* frame : shown.rootFrame()->childFrames())
+        if (qobject_cast<QTextTable*>(frame)) return "(table)";
+    return shown.toPlainText().replace(QChar::ObjectReplacementCharacter, "(picture)");
+}
+// The panes of the main window: the button that refreshes it, its list and
+// count, and how many rows the scene gives it.
+struct Pane {
+    const char* refresh;
+    const char* list;
+    const char* count;
+    int rows;
+};
+const Pane panes[] = {{"TL_Refresh", "LLocal", "TL_Count", 2},
+                      {"TR_Refresh", "LRemote", "TR_Count", 6}};
+void paneRows() {
+    QTest::addColumn<int>("pane");
+    QTest::newRow("local radios") << 0;
+    QTest::newRow("remote devices") << 1;
+}
 QMessageBox* shownBox() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) return box;
@@ -102,7 +142,9 @@ int whenModal(const std::function<void()>& action, const std::function<void(T*)>
         if (dialog == nullptr || dialog == busy) return;
         busy = dialog;
         if (count++ == 0) {
-            QTest::qWait(20);  // its first display
+            // Its first display: on the screen, the handlers that queued then run.
+            if (!QTest::qWaitForWindowExposed(dialog)) qFatal("dialog never shown");
+            QCoreApplication::processEvents();
             body(dialog);
         }
         if (dialog->isVisible()) dialog->done(0);  // a further one is counted and closed
@@ -181,7 +223,7 @@ class WindowsTest : public QObject {
             shown += flags->item(i)->checkState() == Qt::Checked ? 'X' : '.';
         return shown;
     }
-    // The error box's caption and text, answered.
+    // The shown box's caption and text, answered.
     QString box() {
         if (!QTest::qWaitFor([] { return shownBox() != nullptr; })) return {};
         const QString shown = shownBox()->windowTitle() + ": " + shownBox()->text();
@@ -194,7 +236,6 @@ public slots:
 
 private slots:
     void initTestCase() {
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
     }
     void cleanupTestCase() { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
@@ -210,6 +251,7 @@ private slots:
         device.reset();
         form.reset();
         net.reset();
+        QLocale::setDefault(QLocale::system());
     }
 
     void firstDisplay() {
@@ -271,6 +313,54 @@ private slots:
         QCOMPARE(column(list("LRemote"), 2), names);
     }
 
+    // The user's locale decides, and the C locale sorts as English does, not
+    // by code points; ctest runs sortEachColumn under the C locales as well.
+    void namesSortAsTheLocaleCollates_data() {
+        QTest::addColumn<QLocale>("locale");
+        QTest::addColumn<QStringList>("names");  // ascending
+        const QStringList english{"alpha", "Ärla", "Beta", "Zed"};
+        QTest::newRow("C") << QLocale::c() << english;
+        QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates) << english;
+        QTest::newRow("sv_SE") << QLocale(QLocale::Swedish, QLocale::Sweden)
+                               << QStringList{"alpha", "Beta", "Zed", "Ärla"};
+    }
+    void namesSortAsTheLocaleCollates() {
+        QFETCH(QLocale, locale);
+        QLocale::setDefault(locale);
+        const char* names[] = {"Zed", "Ärla", "Beta", "alpha"};
+        for (int i = 0; i < 4; ++i)
+            world().addDevice({BTH_ADDR(0x100 + i), names[i], classWord(1, 1)});
+        open();
+        inquire();
+        clickHeader(list("LRemote"), 2);
+        QTEST(column(list("LRemote"), 2), "names");
+    }
+
+    void columnWidthSetByHandSurvivesRefresh() {
+        open(true);
+        QHeaderView* header = list("LRemote")->header();
+        const int fitted = header->sectionSize(2);
+        world().addDevice({address("00:00:00:00:0F:FF"), "A device name longer than the column",
+                           classWord(1, 1)});
+        inquire();  // fitted to the longer name as long as the user has not set a width
+        QVERIFY(header->sectionSize(2) > fitted);
+        // The user drags the right edge of "Device name" 30 pixels to the left.
+        const auto widths = [header] {
+            QList<int> sizes;
+            for (int i = 0; i < header->count(); ++i) sizes << header->sectionSize(i);
+            return sizes;
+        };
+        const int wide = header->sectionSize(2);
+        QPoint at(header->sectionViewportPosition(2) + wide - 1, header->height() / 2);
+        QTest::mousePress(header->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseMove(header->viewport(), at -= QPoint(30, 0));
+        QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, at);
+        QCOMPARE(header->sectionSize(2), wide - 30);
+        const QList<int> mine = widths();
+        inquire();
+        QCOMPARE(widths(), mine);
+    }
+
     void doubleClickOpensTheFocusedRowsDevice() {
         open(true);
         QTreeWidget* remote = list("LRemote");
@@ -296,61 +386,93 @@ private slots:
         QCOMPARE(form->localSorter().CurrentColumn, 1);
     }
 
-    void inquiryLocksRefusesCloseAndUnlocks() {
+    void refreshLocksRefusesCloseAndUnlocks_data() { paneRows(); }
+    void refreshLocksRefusesCloseAndUnlocks() {
+        QFETCH(int, pane);
         world().setInquiryDuration(std::chrono::milliseconds(400));
+        world().setSdpDuration(std::chrono::milliseconds(200));  // each radio's own records
         open(true, false);
-        QSignalSpy done(form.get(), &BTNetwork_Form::inquiryCompleted);
-        click(form.get(), "TR_Refresh");
-        locked(form.get(), true);
-        QVERIFY(!form->close());  // refused, silently
-        QVERIFY(form->isVisible() && shownBox() == nullptr);
-        QVERIFY(done.wait(10000));
-        locked(form.get(), false);
-        QCOMPARE(text(form.get(), "TR_Count"), "6");
+        for (int round = 0; round < 2; ++round) {  // each device once, however often
+            click(form.get(), panes[pane].refresh);
+            locked(form.get(), true);
+            QVERIFY(!form->close());  // refused, silently
+            QVERIFY(form->isVisible() && shownBox() == nullptr);
+            QTRY_VERIFY(child<QAction>(form.get(), panes[pane].refresh)->isEnabled());
+            locked(form.get(), false);
+            QCOMPARE(text(form.get(), panes[pane].count), QString::number(panes[pane].rows));
+            QCOMPARE(list(panes[pane].list)->topLevelItemCount(), panes[pane].rows);
+        }
         QVERIFY(form->close());
     }
 
-    void failedInquiryEmptiesListKeepsCountShowsError() {
+    void failedRefreshEmptiesListKeepsCountShowsWhy_data() {
+        QTest::addColumn<int>("fault");  // in the local pane when even, else the remote one
+        QTest::addColumn<QString>("why");
+        QTest::newRow("local radios") << 0 << "(21) The device is not ready.\r\n";
+        QTest::newRow("remote devices")
+            << 1 << "(10050) A socket operation encountered a dead network.\r\n";
+        // An exception that ends the work: the engine refuses the null address.
+        QTest::newRow("local null address") << 2 << "Device address is null.";
+        QTest::newRow("remote null address") << 3 << "Device address is null.";
+    }
+    void failedRefreshEmptiesListKeepsCountShowsWhy() {
+        QFETCH(int, fault);
+        QFETCH(QString, why);
         open(true);
-        world().failFrom(Api::WSALookupServiceBeginW,
-                         1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
-        inquire();
-        QCOMPARE(list("LRemote")->topLevelItemCount(), 0);
-        QCOMPARE(text(form.get(), "TR_Count"), "6");
+        const std::function<void()> faults[] = {
+            [] {
+                world().failCall(Api::BluetoothFindFirstRadio,
+                                 1 + world().count(Api::BluetoothFindFirstRadio), ERROR_NOT_READY);
+            },
+            [] {
+                world().failFrom(Api::WSALookupServiceBeginW,
+                                 1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
+            },
+            [] { world().addRadio({.address = BTH_ADDR(0), .name = "ghost"}); },
+            [] { world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}}); }};
+        faults[fault]();
+        const Pane& p = panes[fault % 2];
+        click(form.get(), p.refresh);
+        QTRY_VERIFY(child<QAction>(form.get(), p.refresh)->isEnabled());
+        QCOMPARE(list(p.list)->topLevelItemCount(), 0);
+        QCOMPARE(text(form.get(), p.count), QString::number(p.rows));
         QVERIFY(form->canClose());
-        QCOMPARE(box(),
-                 "Corvale error: (10050) A socket operation encountered a dead network.\r\n");
-        // The engine's text is shown up to its first NUL.
+        QCOMPARE(box(), "Corvale error: " + why);
+    }
+
+    void workEndingByAnyExceptionReportsItsText_data() {
+        QTest::addColumn<int>("thrown");
+        QTest::addColumn<QString>("failure");  // empty: none
+        QTest::newRow("returns") << 0 << "";
+        QTest::newRow("engine text") << 1 << "Device address is null.";
+        QTest::newRow("std::exception") << 2 << "No memory here";
+        QTest::newRow("anything else") << 3 << BackgroundWorker::UnknownFailure;
+    }
+    void workEndingByAnyExceptionReportsItsText() {
+        QFETCH(int, thrown);
+        QWidget window;
+        BackgroundWorker worker(&window);
+        std::optional<std::optional<QString>> ended;
+        worker.start(
+            [thrown] {
+                if (thrown == 1) throw L"Device address is null.";
+                if (thrown == 2) throw std::runtime_error("No memory here");
+                if (thrown == 3) throw 42;
+            },
+            [&](const std::optional<QString>& failure) { ended = failure; });
+        QVERIFY(worker.isRunning());
+        QTRY_VERIFY(ended.has_value());
+        QTEST(ended->value_or(QString()), "failure");
+        QVERIFY(!worker.isRunning());
+    }
+
+    void engineTextEndsAtItsFirstNul() {
         const std::pair<std::wstring, QString> cut[] = {{std::wstring(L"Left\0Right", 10), "Left"},
                                                         {std::wstring(L"\0x", 2), ""},
                                                         {L" x\U0001F3A7 ", " x\U0001F3A7 "}};
         for (const auto& [engine, shown] : cut)
             QVERIFY(BTNetwork_Form::toStr(engine) == shown &&
                     BTDevice_Form::toStr(engine) == shown);
-    }
-
-    void inquiryEndingByExceptionKeepsTheEarlierList() {
-        open(true);
-        // The null address makes the engine throw on the worker.
-        world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}});
-        inquire();
-        locked(form.get(), false);
-        QCOMPARE(list("LRemote")->topLevelItemCount(), 6);
-        QVERIFY(shownBox() == nullptr);
-        form.reset();  // and the window goes quietly
-    }
-
-    void localRefreshShowsEachRadioOnceAndItsFailure() {
-        open();
-        click(form.get(), "TL_Refresh");
-        click(form.get(), "TL_Refresh");
-        QCOMPARE(list("LLocal")->topLevelItemCount(), 2);
-        world().failCall(Api::BluetoothFindFirstRadio,
-                         1 + world().count(Api::BluetoothFindFirstRadio), ERROR_NOT_READY);
-        click(form.get(), "TL_Refresh");
-        QCOMPARE(list("LLocal")->topLevelItemCount(), 0);
-        QCOMPARE(text(form.get(), "TL_Count"), "2");
-        QCOMPARE(box(), "Corvale error: (21) The device is not ready.\r\n");
     }
 
     void cacheSwitchesAreTheEnginesOwn() {
@@ -410,6 +532,40 @@ private slots:
             flags->item(i)->setCheckState(marks()[i] == 'X' ? Qt::Unchecked : Qt::Checked);
             QTEST(marks(), "marks");
         }
+    }
+
+    void deviceTextShowsAsPlainCappedText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");  // every service's name and comment
+        for (const auto& [what, text] : HostileTexts::all())
+            QTest::newRow(what.c_str())
+                << QString::fromStdString(text) << QString::fromStdString(text);
+        QTest::newRow("64 KiB name") << QString(64 * 1024, 'W') << "<b>Bold</b>";
+    }
+    void deviceTextShowsAsPlainCappedText() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        world().addDevice({address("5C:F3:70:12:8A:41"),
+                           "",
+                           0x5A020C,
+                           {service(text.toStdString(), text.toStdString(), 3, 0x01)}});
+        Corvale::BTDevice record(Corvale::BTAddress(0x5CF370128A41ULL),
+                                 Corvale::BTClassOfDevice(0x5A020C), name.toStdWString());
+        QVERIFY(record.DiscoverServices());
+        show(record);
+        // Cells show the text as it came.
+        auto* services = child<QTreeWidget>(device.get(), "Services");
+        QCOMPARE(column(services, 0) + column(services, 1), (QStringList{text, text}));
+        QCOMPARE(column(child<QTreeWidget>(device.get(), "Info"), 1).first(), name);
+        // Tool tips show its first characters as they came, and not many more.
+        for (int cell : {0, 1}) {
+            const QString tip = toolTipText(services, 0, cell);
+            QVERIFY2(text.startsWith(tip.left(6)) && tip.size() <= 400, qPrintable(tip.left(80)));
+        }
+        // The name's button shows '&' and grabs no Alt key; About stays in view.
+        auto* button = child<QToolButton>(device.get(), "TT_Name");
+        QVERIFY(QKeySequence::mnemonic(button->text()).isEmpty());
+        QVERIFY(child(device.get(), "TT_About_Button")->isVisible());
     }
 
     void servicesSurviveClosingAndReopening() {

@@ -9,7 +9,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -114,14 +113,8 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
                   QStringLiteral("Use system cache for services inquiry..."));
     Toolbar_Cache->setCheckable(true);
     addRightAlign(Toolbar, QStringLiteral("Toolbar_Spring"));
-    Toolbar_Progress = new QProgressBar(Toolbar);
-    Toolbar_Progress->setObjectName(QStringLiteral("Toolbar_Progress"));
-    Toolbar_Progress->setFixedWidth(scaledWidth(this, 200));
-    Toolbar_Progress->setTextVisible(false);
-    Toolbar_Progress->setRange(0, 1);
-    Toolbar_Progress->setValue(0);
-    Toolbar_ProgressItem = Toolbar->addWidget(Toolbar_Progress);
-    Toolbar_ProgressItem->setVisible(false);
+    Toolbar_Progress =
+        Inquiry.addProgress(Toolbar, QStringLiteral("Toolbar_Progress"), scaledWidth(this, 200));
     layout->addWidget(Toolbar);
 
     Services = new SortedList(this);
@@ -145,8 +138,6 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
     connect(TT_About, &QAction::triggered, this, &BTDevice_Form::TT_About_Click);
     connect(Services->header(), &QHeaderView::sectionClicked, this,
             &BTDevice_Form::Services_ColumnClick);
-    connect(&Inquiry, &QFutureWatcher<void>::finished, this,
-            &BTDevice_Form::Inquiry_RunWorkerCompleted);
 
     Services->setItemSorter(&SSorter);
     Toolbar_Cache->setChecked(Corvale::BTDevice::getInquiryCache());
@@ -155,16 +146,9 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
     resize(scaledWidth(this, 532), scaledHeight(this, 393));
 }
 
-BTDevice_Form::~BTDevice_Form() {
-    // The window cannot be closed while its worker runs, but it can be
-    // destroyed; the worker uses the engine through this window's reference.
-    // Waiting hands back an exception the work ended with; the completion
-    // handler has already gone on without it, and a destructor must not throw.
-    try {
-        Inquiry.waitForFinished();
-    } catch (...) {
-    }
-}
+// The window cannot be closed while its worker runs, but it can be destroyed:
+// Inquiry, its last member, waits for the work first.
+BTDevice_Form::~BTDevice_Form() = default;
 
 QString BTDevice_Form::toStr(const std::wstring& text) {
     return Quillmere::toStr(text);
@@ -173,7 +157,8 @@ QString BTDevice_Form::toStr(const std::wstring& text) {
 void BTDevice_Form::ShowInfo() {
     const Corvale::BTClassOfDevice& cod = Dev.COD();
     TT_Name->setIcon(listImages()[majorImageIndex(cod.getMajor())]);
-    TT_Name->setText(toStr(Dev.Name()));
+    // Room for the address and About beside it at the window's first size.
+    TT_Name->setText(buttonText(toStr(Dev.Name()), TT_Name->fontMetrics(), scaledWidth(this, 240)));
     TT_Address->setText(QStringLiteral("(") + toStr(Dev.Address().asString()) +
                         QStringLiteral(")"));
 
@@ -227,7 +212,7 @@ void BTDevice_Form::Fill_Services(const std::vector<Corvale::BTService>& service
                                               toStr(service.UUID().asString()),
                                               QString::number(service.Port())});
         row->setIcon(0, image);
-        for (int cell = 0; cell < 2; ++cell) row->setToolTip(cell, row->text(cell));
+        for (int cell = 0; cell < 2; ++cell) row->setToolTip(cell, plainToolTip(row->text(cell)));
         SortedList::setRecordIndex(row, i);
         rows.append(row);
     }
@@ -236,8 +221,9 @@ void BTDevice_Form::Fill_Services(const std::vector<Corvale::BTService>& service
     list->setItemSorter(sorter);
     // The name may grow a little and the UUID is always shown whole; a long
     // comment stays cut, its whole text in the row's tool tip.
-    list->fitColumns({scaledWidth(this, 128), scaledWidth(this, 110), scaledWidth(this, 230)},
-                     {scaledWidth(this, 180), scaledWidth(this, 110), scaledWidth(this, 300)});
+    if (!list->fitColumns({scaledWidth(this, 128), scaledWidth(this, 110), scaledWidth(this, 230)},
+                          {scaledWidth(this, 180), scaledWidth(this, 110), scaledWidth(this, 300)}))
+        return;
     // "Port" gets the rest of the width, at least its header's.
     QHeaderView* header = list->header();
     const int rest = list->viewport()->width() - header->sectionSize(0) - header->sectionSize(1) -
@@ -253,7 +239,7 @@ void BTDevice_Form::showEvent(QShowEvent* event) {
 }
 
 void BTDevice_Form::closeEvent(QCloseEvent* event) {
-    if (!CanClose)
+    if (!CanClose())
         event->ignore();
     else
         QDialog::closeEvent(event);
@@ -269,37 +255,19 @@ void BTDevice_Form::keyPressEvent(QKeyEvent* event) {
 }
 
 void BTDevice_Form::reject() {
-    if (CanClose) QDialog::reject();
+    if (CanClose()) QDialog::reject();
 }
 
 void BTDevice_Form::BTDevice_Form_Shown() {
     Display_Services();
     Sort_Image(Services, SSorter.CurrentColumn);
-    if (!baselib::isWinsockInitied()) {
-        UInterface(false);
-        CanClose = true;
-        showMessageBox(this, QStringLiteral("Winsock error"),
-                       QStringLiteral("Winsock library was not loaded: user interface disabled!"),
-                       QMessageBox::Critical);
-    }
+    Inquiry.checkWinsock([this](bool enabled) { UInterface(enabled); });
 }
 
 void BTDevice_Form::UInterface(bool enabled) {
-    CanClose = enabled;
-    Toolbar->setEnabled(enabled);
+    Inquiry.setUnlocked(enabled);
+    setStripEnabled(Toolbar, enabled);
     Services->setEnabled(enabled);
-    if (enabled) {
-        Toolbar_ProgressItem->setVisible(false);
-        Toolbar_Progress->setRange(0, 1);
-    } else {
-        Toolbar_Progress->setRange(0, 0);
-        Toolbar_ProgressItem->setVisible(true);
-    }
-}
-
-void BTDevice_Form::ShowError() {
-    showMessageBox(this, QStringLiteral("Corvale error"), toStr(baselib::getError()),
-                   QMessageBox::Critical);
 }
 
 void BTDevice_Form::Sort_Column(SortedList* list, ColumnSorter& sorter, int column) {
@@ -318,18 +286,22 @@ void BTDevice_Form::ShowAbout() {
 void BTDevice_Form::Toolbar_Refresh_Click() {
     if (Inquiry.isRunning()) return;
     UInterface(false);
-    startWork(Inquiry, [this] { Inquiry_DoWork(); });
+    Inquiry.start(
+        [this] { Inquiry_DoWork(); },
+        [this](const std::optional<QString>& failure) { Inquiry_RunWorkerCompleted(failure); });
 }
 
 void BTDevice_Form::Inquiry_DoWork() {
     ServRet = Dev.DiscoverServices();
 }
 
-void BTDevice_Form::Inquiry_RunWorkerCompleted() {
-    workCompleted();
+// A discovery that ended by an exception failed: its text goes to the user.
+void BTDevice_Form::Inquiry_RunWorkerCompleted(const std::optional<QString>& failure) {
     UInterface(true);
     Services->clear();
-    if (ServRet)
+    if (failure)
+        ShowError(*failure);
+    else if (ServRet)
         Display_Services();
     else
         ShowError();

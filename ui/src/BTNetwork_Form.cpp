@@ -9,7 +9,6 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QProgressBar>
 #include <QScreen>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -56,14 +55,8 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
                          QStringLiteral("Use system cache for remote devices inquiry..."));
     TR_Cache->setCheckable(true);
     addRightAlign(TRemote, QStringLiteral("TR_Spring"));
-    TR_Progress = new QProgressBar(TRemote);
-    TR_Progress->setObjectName(QStringLiteral("TR_Progress"));
-    TR_Progress->setFixedWidth(scaledWidth(this, 200));
-    TR_Progress->setTextVisible(false);
-    TR_Progress->setRange(0, 1);
-    TR_Progress->setValue(0);
-    TR_ProgressItem = TRemote->addWidget(TR_Progress);
-    TR_ProgressItem->setVisible(false);
+    TR_Progress =
+        Inquiry.addProgress(TRemote, QStringLiteral("TR_Progress"), scaledWidth(this, 200));
     layout->addWidget(TRemote);
 
     LRemote = makeList(QStringLiteral("LRemote"),
@@ -80,8 +73,6 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
             &BTNetwork_Form::LLocal_ColumnClick);
     connect(LRemote->header(), &QHeaderView::sectionClicked, this,
             &BTNetwork_Form::LRemote_ColumnClick);
-    connect(&Inquiry, &QFutureWatcher<void>::finished, this,
-            &BTNetwork_Form::Inquiry_RunWorkerCompleted);
 
     LLocal->setItemSorter(&LSorter);
     LRemote->setItemSorter(&RSorter);
@@ -95,16 +86,9 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
     }
 }
 
-BTNetwork_Form::~BTNetwork_Form() {
-    // The window cannot be closed while its worker runs, but it can be
-    // destroyed; the worker uses the engine through this window's reference.
-    // Waiting hands back an exception the work ended with; the completion
-    // handler has already gone on without it, and a destructor must not throw.
-    try {
-        Inquiry.waitForFinished();
-    } catch (...) {
-    }
-}
+// The window cannot be closed while its worker runs, but it can be destroyed:
+// Inquiry, its last member, waits for the work first.
+BTNetwork_Form::~BTNetwork_Form() = default;
 
 SortedList* BTNetwork_Form::makeList(const QString& name, const QString& tip) {
     auto* list = new SortedList(this);
@@ -131,7 +115,7 @@ void BTNetwork_Form::showEvent(QShowEvent* event) {
 }
 
 void BTNetwork_Form::closeEvent(QCloseEvent* event) {
-    if (!CanClose)
+    if (!CanClose())
         event->ignore();
     else
         QWidget::closeEvent(event);
@@ -142,18 +126,7 @@ void BTNetwork_Form::BTNetwork_Form_Shown() {
     Display_Remote();
     Sort_Image(LLocal, LSorter.CurrentColumn);
     Sort_Image(LRemote, RSorter.CurrentColumn);
-    if (!baselib::isWinsockInitied()) {
-        UInterface(false);
-        CanClose = true;
-        showMessageBox(this, QStringLiteral("Winsock error"),
-                       QStringLiteral("Winsock library was not loaded: user interface disabled!"),
-                       QMessageBox::Critical);
-    }
-}
-
-void BTNetwork_Form::ShowError() {
-    showMessageBox(this, QStringLiteral("Corvale error"), toStr(baselib::getError()),
-                   QMessageBox::Critical);
+    Inquiry.checkWinsock([this](bool enabled) { UInterface(enabled); });
 }
 
 void BTNetwork_Form::Sort_Column(SortedList* list, ColumnSorter& sorter, int column) {
@@ -209,21 +182,11 @@ QList<int> BTNetwork_Form::columnWidths() const {
 }
 
 void BTNetwork_Form::UInterface(bool enabled) {
-    CanClose = enabled;
-    TLocal->setEnabled(enabled);
-    TRemote->setEnabled(enabled);
+    Inquiry.setUnlocked(enabled);
+    setStripEnabled(TLocal, enabled);
+    setStripEnabled(TRemote, enabled);
     LLocal->setEnabled(enabled);
     LRemote->setEnabled(enabled);
-    QAction* progress = TR_ProgressItem;
-    if (enabled) {
-        progress->setVisible(false);
-        // Still: a range with an end shows no movement.
-        TR_Progress->setRange(0, 1);
-    } else {
-        // Marquee: a bar without an end moves on its own.
-        TR_Progress->setRange(0, 0);
-        progress->setVisible(true);
-    }
 }
 
 void BTNetwork_Form::Display_Local() {
@@ -236,9 +199,27 @@ void BTNetwork_Form::Display_Remote() {
     TR_Count->setText(QString::number(Net.RemoteDevices().size()));
 }
 
+// The local radios are read over the air as well (on BlueZ a radio's own
+// records are read by paging it from another radio), so the refresh runs on
+// the worker like the inquiry, with the window locked.
 void BTNetwork_Form::TL_Refresh_Click() {
+    if (Inquiry.isRunning()) return;
+    UInterface(false);
     LLocal->clear();
-    if (Net.DiscoverLocalDevices())
+    Inquiry.start(
+        [this] { Local_DoWork(); },
+        [this](const std::optional<QString>& failure) { Local_RunWorkerCompleted(failure); });
+}
+
+void BTNetwork_Form::Local_DoWork() {
+    LocRet = Net.DiscoverLocalDevices();
+}
+
+void BTNetwork_Form::Local_RunWorkerCompleted(const std::optional<QString>& failure) {
+    UInterface(true);
+    if (failure)
+        ShowError(*failure);
+    else if (LocRet)
         Display_Local();
     else
         ShowError();
@@ -247,18 +228,22 @@ void BTNetwork_Form::TL_Refresh_Click() {
 void BTNetwork_Form::TR_Refresh_Click() {
     if (Inquiry.isRunning()) return;
     UInterface(false);
-    startWork(Inquiry, [this] { Inquiry_DoWork(); });
+    Inquiry.start(
+        [this] { Inquiry_DoWork(); },
+        [this](const std::optional<QString>& failure) { Inquiry_RunWorkerCompleted(failure); });
 }
 
 void BTNetwork_Form::Inquiry_DoWork() {
     RemRet = Net.DiscoverRemoteDevices();
 }
 
-void BTNetwork_Form::Inquiry_RunWorkerCompleted() {
-    workCompleted();
+// An inquiry that ended by an exception failed: its text goes to the user.
+void BTNetwork_Form::Inquiry_RunWorkerCompleted(const std::optional<QString>& failure) {
     UInterface(true);
     LRemote->clear();
-    if (RemRet)
+    if (failure)
+        ShowError(*failure);
+    else if (RemRet)
         Display_Remote();
     else
         ShowError();

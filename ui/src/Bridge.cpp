@@ -1,11 +1,7 @@
 #include <quillmere/Bridge.h>
 
-#include <atomic>
-
-#include <QException>
 #include <QFontMetricsF>
-#include <QFutureInterface>
-#include <QThreadPool>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace Quillmere {
@@ -16,41 +12,53 @@ QString toStr(const std::wstring& text) {
     return QString::fromWCharArray(text.data(), qsizetype(length));
 }
 
+QString capped(const QString& text, qsizetype length) {
+    if (text.size() <= length) return text;
+    qsizetype keep = qMax<qsizetype>(length - 1, 0);
+    if (keep > 0 && text.at(keep - 1).isHighSurrogate()) --keep;
+    return text.left(keep) + QChar(0x2026);
+}
+
+QString plainToolTip(const QString& text) {
+    const QString cut = capped(text, ToolTipLength);
+    QString shown;
+    shown.reserve(cut.size() + cut.size() / 32);
+    qsizetype run = 0;  // characters since the last place a line may break
+    for (QChar c : cut) {
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = u' ';
+        // A zero-width space lets a long word break, or it would run off
+        // the screen; never inside a surrogate pair.
+        if (run >= 32 && !c.isLowSurrogate()) {
+            shown += QChar(0x200B);
+            run = 0;
+        }
+        shown += c;
+        run = c.isSpace() ? 0 : run + 1;
+    }
+    // "<p>" and the escaped text: Qt sees rich text that holds nothing but
+    // the characters themselves.
+    return Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal);
+}
+
+QString buttonText(const QString& text, const QFontMetrics& metrics, int width) {
+    // No glyph is narrower than a pixel: what is cut here would not fit
+    // anyway, and the text measured below stays short.
+    QString shown = metrics.elidedText(capped(text, qMax(width, 1)), Qt::ElideRight, width);
+    return shown.replace(u'&', QStringLiteral("&&"));
+}
+
 QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
                             QMessageBox::Icon icon) {
-    auto* box = new QMessageBox(icon, caption, text, QMessageBox::Ok, owner);
+    auto* box = new QMessageBox(icon, caption, QString(), QMessageBox::Ok, owner);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(capped(text, MessageLength));
     box->setObjectName(QStringLiteral("MessageBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();
     return box;
-}
-
-namespace {
-std::atomic<unsigned> handOff{0};
-}  // namespace
-
-void startWork(QFutureWatcher<void>& watcher, std::function<void()> work) {
-    QFutureInterface<void> promise;
-    promise.reportStarted();
-    watcher.setFuture(promise.future());
-    std::function<void()> job = [promise, work = std::move(work)]() mutable {
-        // First the hand-off, then anything the window thread prepared.
-        (void)handOff.load(std::memory_order_acquire);
-        try {
-            work();
-        } catch (...) {
-            promise.reportException(QUnhandledException(std::current_exception()));
-        }
-        handOff.fetch_add(1, std::memory_order_release);
-        promise.reportFinished();
-    };
-    handOff.fetch_add(1, std::memory_order_release);
-    QThreadPool::globalInstance()->start(std::move(job));
-}
-
-void workCompleted() {
-    (void)handOff.load(std::memory_order_acquire);
 }
 
 QSizeF designScale(const QWidget* widget) {

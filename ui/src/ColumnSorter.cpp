@@ -1,12 +1,24 @@
 #include <quillmere/ColumnSorter.h>
 
+#include <QLocale>
 #include <QTreeWidgetItem>
 
 ColumnSorter::ColumnSorter() : ColumnSorter(1) {}
 
-ColumnSorter::ColumnSorter(qint32 key) : CurrentColumn(key == 0 ? 1 : key) {
-    // The default-constructed collator follows QLocale(), the locale the user
-    // runs the program in; case decides only between otherwise equal texts.
+namespace {
+// The locale the user runs the program in (QLocale()). Under the C and POSIX
+// locales (C.UTF-8 among them, the default of many containers and minimal
+// systems) Qt compares code points, every capital before every small letter:
+// there the texts are collated as English collates them, which is the
+// Unicode root collation.
+QLocale collation() {
+    const QLocale user;
+    return user.language() == QLocale::C ? QLocale(QLocale::English, QLocale::UnitedStates) : user;
+}
+}  // namespace
+
+ColumnSorter::ColumnSorter(qint32 key) : CurrentColumn(key == 0 ? 1 : key), collator(collation()) {
+    // Case decides only between otherwise equal texts.
     collator.setCaseSensitivity(Qt::CaseSensitive);
     collator.setNumericMode(false);
 }

@@ -2,6 +2,7 @@
 #include <quillmere/ColumnSorter.h>
 #include <quillmere/SortedList.h>
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -51,6 +52,22 @@ SortedList::SortedList(QWidget* parent) : QTreeWidget(parent) {
     header()->setResizeContentsPrecision(200);
     header()->setStretchLastSection(false);
     setItemDelegate(new GridDelegate(this));
+    header()->viewport()->installEventFilter(this);
+    connect(header(), &QHeaderView::sectionResized, this, [this] {
+        if (mouseOnHeader) sizedByUser = true;
+    });
+}
+
+bool SortedList::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == header()->viewport()) {
+        const QEvent::Type type = event->type();
+        // A double-click on a handle fits that column: the user's choice too.
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+            mouseOnHeader = true;
+        else if (type == QEvent::MouseButtonRelease)
+            mouseOnHeader = false;
+    }
+    return QTreeWidget::eventFilter(watched, event);
 }
 
 void SortedList::setItemSorter(ColumnSorter* s) {
@@ -66,12 +83,8 @@ void SortedList::Sort() {
     sortItems(0, Qt::AscendingOrder);
 }
 
-void SortedList::addRowSorted(QTreeWidgetItem* row) {
-    addTopLevelItem(row);
-    Sort();
-}
-
-void SortedList::fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths) {
+bool SortedList::fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths) {
+    if (sizedByUser) return false;
     const int n = qMin(qMin(minimumWidths.size(), maximumWidths.size()), columnCount());
     for (int i = 0; i < n; ++i) {
         if (minimumWidths[i] >= maximumWidths[i]) {
@@ -81,6 +94,7 @@ void SortedList::fitColumns(const QList<int>& minimumWidths, const QList<int>& m
         const int wanted = qMax(sizeHintForColumn(i), header()->sectionSizeHint(i));
         header()->resizeSection(i, qBound(minimumWidths[i], wanted, maximumWidths[i]));
     }
+    return true;
 }
 
 void SortedList::setRecordIndex(QTreeWidgetItem* row, quint64 index) {

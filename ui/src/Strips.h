@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QToolBar>
 #include <QWidget>
+#include <QWidgetAction>
 
 namespace Quillmere {
 
@@ -20,8 +21,10 @@ inline QToolBar* makeStrip(QWidget* owner, const QString& name) {
 }
 
 inline QLabel* addLabel(QToolBar* strip, const QString& name, const QString& text) {
-    auto* label = new QLabel(text, strip);
+    auto* label = new QLabel(strip);
     label->setObjectName(name);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setContentsMargins(4, 0, 4, 0);
     strip->addWidget(label);
     return label;
@@ -43,6 +46,16 @@ inline QAction* addButton(QToolBar* strip, const QString& name, const QIcon& ima
     strip->addAction(button);
     strip->widgetForAction(button)->setObjectName(name + QStringLiteral("_Button"));
     return button;
+}
+
+// Enables or disables the strip and its buttons: a button's action says
+// whether it can be pressed, whatever the strip's state.
+inline void setStripEnabled(QToolBar* strip, bool enabled) {
+    strip->setEnabled(enabled);
+    for (QAction* action : strip->actions())
+        if (!action->isSeparator() && strip->widgetForAction(action) != nullptr &&
+            !qobject_cast<QWidgetAction*>(action))
+            action->setEnabled(enabled);
 }
 
 // Everything added after this stands at the right end of the strip.

@@ -3,13 +3,17 @@
 // discovery on a background worker.
 #pragma once
 
+#include <quillmere/BackgroundWorker.h>
 #include <quillmere/ColumnSorter.h>
 #include <quillmere/SortedList.h>
 
-#include <corvale/Corvale.h>
+#include <corvale/BTDevice.h>
+#include <corvale/baselib.h>
 
 #include <QDialog>
-#include <QFutureWatcher>
+
+#include <optional>
+#include <vector>
 
 class QAction;
 class QLabel;
@@ -30,7 +34,7 @@ public:
 
     static QString toStr(const std::wstring& text);
 
-    bool canClose() const { return CanClose; }
+    bool canClose() const { return CanClose(); }
     const ColumnSorter& servicesSorter() const { return SSorter; }
 
 public slots:
@@ -56,13 +60,15 @@ private:
     void BTDevice_Form_Shown();
     void COD_Services_ItemCheck(QListWidgetItem* item);
     void Inquiry_DoWork();
-    void Inquiry_RunWorkerCompleted();
+    void Inquiry_RunWorkerCompleted(const std::optional<QString>& failure);
 
     void ShowInfo();
     void Display_Services();
     void Fill_Services(const std::vector<Corvale::BTService>& services, SortedList* list);
     void UInterface(bool enabled);
-    void ShowError();
+    bool CanClose() const { return Inquiry.canClose(); }
+    void ShowError() { ShowError(toStr(baselib::getError())); }
+    void ShowError(const QString& text) { Inquiry.showError(text); }
     void Sort_Column(SortedList* list, ColumnSorter& sorter, int column);
     void Sort_Image(SortedList* list, qint32 key);
     void ShowAbout();
@@ -71,7 +77,6 @@ private:
     ColumnSorter SSorter{3};
     bool ServRet = false;
     bool ChkLock = true;
-    bool CanClose = true;
 
     QToolBar* TopTool = nullptr;
     QLabel* TT_Space = nullptr;
@@ -90,11 +95,11 @@ private:
     QAction* Toolbar_Separator2 = nullptr;
     QAction* Toolbar_Cache = nullptr;
     QProgressBar* Toolbar_Progress = nullptr;
-    QAction* Toolbar_ProgressItem = nullptr;  // its place in the strip
     SortedList* Services = nullptr;
 
-    QFutureWatcher<void> Inquiry;
     bool shownOnce = false;
+    // Last: it goes first, waiting for work that uses the members above.
+    BackgroundWorker Inquiry{this};
 };
 
 }  // namespace Quillmere

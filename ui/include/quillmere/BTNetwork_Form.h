@@ -2,14 +2,17 @@
 // inquiry below, each pane a tool strip over a sorted list.
 #pragma once
 
+#include <quillmere/BackgroundWorker.h>
 #include <quillmere/ColumnSorter.h>
 #include <quillmere/SortedList.h>
 
-#include <corvale/Corvale.h>
+#include <corvale/BTDevice.h>
+#include <corvale/BTNetwork.h>
+#include <corvale/baselib.h>
 
-#include <QFutureWatcher>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -29,8 +32,8 @@ public:
 
     static QString toStr(const std::wstring& text);
 
-    // Whether the window may close now (false while the inquiry runs).
-    bool canClose() const { return CanClose; }
+    // Whether the window may close now (false while a refresh runs).
+    bool canClose() const { return CanClose(); }
     const ColumnSorter& localSorter() const { return LSorter; }
     const ColumnSorter& remoteSorter() const { return RSorter; }
 
@@ -55,9 +58,13 @@ protected:
 private:
     void BTNetwork_Form_Shown();
     void Inquiry_DoWork();
-    void Inquiry_RunWorkerCompleted();
+    void Inquiry_RunWorkerCompleted(const std::optional<QString>& failure);
+    void Local_DoWork();
+    void Local_RunWorkerCompleted(const std::optional<QString>& failure);
 
-    void ShowError();
+    bool CanClose() const { return Inquiry.canClose(); }
+    void ShowError() { ShowError(toStr(baselib::getError())); }
+    void ShowError(const QString& text) { Inquiry.showError(text); }
     void Sort_Column(SortedList* list, ColumnSorter& sorter, int column);
     void Sort_Image(SortedList* list, qint32 key);
     void ShowDevice(std::vector<Corvale::BTDevice>& devices, quint64 position);
@@ -72,8 +79,8 @@ private:
     // The lists' column widths at the window's font.
     QList<int> columnWidths() const;
 
-    bool CanClose = true;
     bool RemRet = false;
+    bool LocRet = false;
     Corvale::BTNetwork& Net;
     ColumnSorter LSorter{1};
     ColumnSorter RSorter{1};
@@ -89,7 +96,6 @@ private:
 
     QToolBar* TRemote = nullptr;
     QProgressBar* TR_Progress = nullptr;
-    QAction* TR_ProgressItem = nullptr;  // its place in the strip, which shows or hides it
     QLabel* TR_Label = nullptr;
     QLabel* TR_Count = nullptr;
     QAction* TR_Separator1 = nullptr;
@@ -98,8 +104,9 @@ private:
     QAction* TR_Cache = nullptr;
     SortedList* LRemote = nullptr;
 
-    QFutureWatcher<void> Inquiry;
     bool shownOnce = false;
+    // Last: it goes first, waiting for work that uses the members above.
+    BackgroundWorker Inquiry{this};
 };
 
 }  // namespace Quillmere

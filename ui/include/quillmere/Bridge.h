@@ -2,14 +2,14 @@
 // boxes, the pictures, and scaling of the layout's pixel sizes to the font.
 #pragma once
 
-#include <QFutureWatcher>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QList>
 #include <QMessageBox>
 #include <QSizeF>
 #include <QString>
+#include <QtGlobal>
 
-#include <functional>
 #include <string>
 
 namespace Quillmere {
@@ -17,26 +17,39 @@ namespace Quillmere {
 // The characters of an engine string up to its first NUL, unchanged.
 QString toStr(const std::wstring& text);
 
+// Text from a device (names, comments, any text of its records) is shown as
+// plain text everywhere. List cells show plain text by themselves, and every
+// label and message box of the windows is set to plain text; a tool tip and a
+// button need their text in a form of their own, made here. Qt lays out a
+// tool tip that looks like HTML as rich text (nested tables take seconds, a
+// picture can take gigabytes, markup can pass for the program's own text),
+// and takes '&' in a button's text for a mnemonic marker.
+
+// The longest device text that a tool tip shows, in characters.
+inline constexpr qsizetype ToolTipLength = 300;
+// The longest text that a message box shows.
+inline constexpr qsizetype MessageLength = 2000;
+
+// text cut to at most length characters, "..." (one character) ending a cut
+// text; a surrogate pair is never split.
+QString capped(const QString& text, qsizetype length);
+// A tool tip that shows text as plain text: one paragraph (control
+// characters as spaces) that may break within long words, capped, its markup
+// characters escaped and the whole marked as rich text, so that Qt shows
+// every character and lays out no markup from it.
+QString plainToolTip(const QString& text);
+// A button's text that shows text as it is ('&' included), cut with "..."
+// to at most width pixels in the button's font.
+QString buttonText(const QString& text, const QFontMetrics& metrics, int width);
+
 // Shows a message box with one OK button over owner and returns at once; the
+// text is shown as plain text, capped. The
 // box blocks every window of the program until it is answered and deletes
 // itself then. Nothing waits for the answer, so returning early changes
 // nothing for the callers, and the box can be found and read (and answered)
 // while the program goes on.
 QMessageBox* showMessageBox(QWidget* owner, const QString& caption, const QString& text,
                             QMessageBox::Icon icon);
-
-// A window's background worker: runs work on a pool thread and reports its
-// end through watcher, whose finished() arrives on the window thread. Work
-// that ends by an exception still ends: the exception is kept in the future,
-// where nobody needs to look at it.
-//
-// Everything the window thread did before the start is visible to the work,
-// and everything the work did is visible after workCompleted(), which the
-// completion handler calls first. Qt orders these through its own thread
-// pool already; the explicit hand-off states it in our code, where a race
-// detector sees it, and no Qt template runs the work on our side.
-void startWork(QFutureWatcher<void>& watcher, std::function<void()> work);
-void workCompleted();
 
 // The ratio of the widget's font to the font the sizes of the windows were
 // designed for (6 x 13 pixels on average per character): sizes scale with it,

@@ -16,9 +16,10 @@ public:
     explicit ColumnSorter(qint32 key);
 
     // Negative when x goes before y under the current key, positive when
-    // after, 0 when equal. Texts are compared as the user's locale collates
-    // them, case-sensitive (lower case first between otherwise equal texts);
-    // an empty text goes before any other. Cells are read at every call.
+    // after, 0 when equal. Texts are compared as the user's locale (at the
+    // sorter's construction) collates them, English under the C locale,
+    // case-sensitive (lower case first between otherwise equal texts); an
+    // empty text goes before any other. Cells are read at every call.
     int Compare(const QTreeWidgetItem& x, const QTreeWidgetItem& y) const;
 
     qint32 CurrentColumn;

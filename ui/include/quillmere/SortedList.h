@@ -30,23 +30,25 @@ public:
     // Sorts all rows by the attached sorter's current key; no sorter, no sort.
     void Sort();
 
-    // Appends one row the way a list view does it while a sorter is attached:
-    // the whole list is sorted again after the row went in. Filling a list
-    // row by row like this is what the windows avoid (they detach the sorter
-    // and append in one batch); kept for the benchmark that shows why.
-    void addRowSorted(QTreeWidgetItem* row);
-
-    // Widens each column that is too narrow for its texts (as far as the
-    // first rows show them), within the given bounds; the user can still
-    // resize them afterwards.
-    void fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths);
+    // Fits each column to its texts (as far as the first rows show them),
+    // within the given bounds, until the user resizes a column by hand: from
+    // then on the widths are the user's, and this does nothing and returns
+    // false.
+    bool fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths);
 
     // The position of the engine record a row was made from.
     static void setRecordIndex(QTreeWidgetItem* row, quint64 index);
     static bool recordIndex(const QTreeWidgetItem* row, quint64& index);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     ColumnSorter* sorter = nullptr;
+    // A section resized while a mouse button is down on the header is the
+    // user's doing; the list's own fitting and stretching happen otherwise.
+    bool mouseOnHeader = false;
+    bool sizedByUser = false;
 };
 
 // A header click on column (zero-based): the same column flips the
