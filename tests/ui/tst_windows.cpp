@@ -411,9 +411,10 @@ private slots:
         QTest::newRow("local radios") << 0 << "(21) The device is not ready.\r\n";
         QTest::newRow("remote devices")
             << 1 << "(10050) A socket operation encountered a dead network.\r\n";
-        // An exception that ends the work: the engine refuses the null address.
+        // An exception that ends the work: the engine refuses a radio with the
+        // null address. (A remote device with it never reaches the engine: the
+        // platform layer drops it.)
         QTest::newRow("local null address") << 2 << "Device address is null.";
-        QTest::newRow("remote null address") << 3 << "Device address is null.";
     }
     void failedRefreshEmptiesListKeepsCountShowsWhy() {
         QFETCH(int, fault);
@@ -428,8 +429,7 @@ private slots:
                 world().failFrom(Api::WSALookupServiceBeginW,
                                  1 + world().count(Api::WSALookupServiceBeginW), WSAENETDOWN);
             },
-            [] { world().addRadio({.address = BTH_ADDR(0), .name = "ghost"}); },
-            [] { world().setDevices({{.address = BTH_ADDR(0), .name = std::string("ghost")}}); }};
+            [] { world().addRadio({.address = BTH_ADDR(0), .name = "ghost"}); }};
         faults[fault]();
         const Pane& p = panes[fault % 2];
         click(form.get(), p.refresh);
