@@ -90,7 +90,7 @@ stage "the engine under MSVC /W4's checks, as far as GCC can tell (build/windows
 # data or sign (C4244, C4267, C4245, C4389); GCC's nearest are these. Built
 # for the engine library alone; reported, not yet fatal.
 w4_flags="-Wshadow -Wconversion -Wsign-conversion"
-w4_fatal=false # true once the engine is clean: then a new warning fails the stage
+w4_fatal=true # the engine is clean: a new warning fails the stage
 cmake --preset windows -B build/windows-w4 -DCORVALE_BUILD_TESTS=OFF -DCORVALE_WERROR=OFF \
     -DCMAKE_CXX_FLAGS="$w4_flags" >/dev/null
 cmake --build build/windows-w4 --target clean >/dev/null
