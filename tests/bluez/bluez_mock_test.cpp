@@ -11,7 +11,6 @@
 
 #include "dbus.h"
 #include "quick_backend.h"
-#include "record_xml.h"
 
 #include <gtest/gtest.h>
 
@@ -531,56 +530,6 @@ TEST(BackendBus, AFloodOfSignalsCannotHoldAWaitPastItsDeadline) {
     EXPECT_EQ(listener->drain(2 * kFlood), 0);
     EXPECT_EQ(heard, kFlood);
     sd_bus_flush_close_unref(flooder);
-}
-
-TEST(RecordXml, EveryElementInBlueZsForm) {
-    using T = RecordElement::Type;
-    const auto e = [](T type, unsigned size, std::uint64_t number, std::string bytes = {}) {
-        RecordElement x;
-        x.type = type, x.size = size, x.number = number, x.text = std::move(bytes);
-        return x;
-    };
-    const GUID base{0x1101, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    GUID base32 = base, other = base;
-    base32.Data1 = 0x123456, other.Data3 = 0x1001;
-    const std::string wide("\x01\x23\x45\x67\x89\xAB\xCD\xEF\x00\x11\x22\x33\x44\x55\x66\xFF", 16);
-    struct Case {
-        RecordElement element;
-        std::string xml;
-    } cases[] = {
-        {shortestUuid(base), "<uuid value=\"0x1101\" />"},
-        {shortestUuid(base32), "<uuid value=\"0x00123456\" />"},
-        {shortestUuid(other), "<uuid value=\"00001101-0000-1001-8000-00805f9b34fb\" />"},
-        {unsigned8(9), "<uint8 value=\"0x09\" />"},
-        {e(T::Unsigned, 2, 0xBEEF), "<uint16 value=\"0xbeef\" />"},
-        {e(T::Unsigned, 8, ~0ull), "<uint64 value=\"0xffffffffffffffff\" />"},
-        {e(T::Unsigned, 16, 0, wide), "<uint128 value=\"0123456789abcdef00112233445566ff\" />"},
-        {e(T::Signed, 1, 0xFF), "<int8 value=\"-1\" />"},
-        {e(T::Signed, 2, 0x8000), "<int16 value=\"-32768\" />"},
-        {e(T::Signed, 8, ~1ull), "<int64 value=\"-2\" />"},
-        {e(T::Boolean, 1, 2), "<boolean value=\"true\" />"},
-        {e(T::Nil, 0, 0), "<nil />"},
-        {text("Chat & <co> \"1\" 'a'"),
-         "<text value=\"Chat &amp; &lt;co&gt; &quot;1&quot; &apos;a&apos;\" />"},
-        {text("\xff"), "<text encoding=\"hex\" value=\"ff\" />"},
-        {text("\xC3"), "<text encoding=\"hex\" value=\"c3\" />"},
-        {e(T::Url, 0, 0, "http://x/?a&b"), "<url value=\"http://x/?a&amp;b\" />"},
-        {e(T::Unsigned, 3, 7), "<nil />"},
-        {e(T::Signed, 16, 0, "short"), "<nil />"},
-    };
-    const std::string head = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<record>\n";
-    for (const Case& c : cases)
-        EXPECT_EQ(recordXml({{0x0200, c.element}}), head + "  <attribute id=\"0x0200\">\n    " +
-                                                        c.xml + "\n  </attribute>\n</record>\n");
-    RecordElement alternative = e(T::Alternative, 0, 0);
-    alternative.children = {sequence({unsigned8(1)}), sequence({})};
-    EXPECT_EQ(recordXml({{0x0004, alternative}, {0xFFFF, text("x")}}),
-              head +
-                  "  <attribute id=\"0x0004\">\n    <alternate>\n      <sequence>\n"
-                  "        <uint8 value=\"0x01\" />\n      </sequence>\n      <sequence>\n"
-                  "      </sequence>\n    </alternate>\n  </attribute>\n"
-                  "  <attribute id=\"0xffff\">\n    <text value=\"x\" />\n  </attribute>\n"
-                  "</record>\n");
 }
 
 TEST(BluezCodes, EveryCodeTheBackendGivesHasItsText) {

@@ -3,7 +3,8 @@
 #include "bluez_objects.h"
 #include "dbus.h"
 #include "errors.h"
-#include "record_xml.h"
+
+#include <corvale/bt/record_xml.h>
 
 #include <algorithm>
 #include <cstring>
@@ -300,21 +301,19 @@ namespace {
 // ProtocolDescriptorList (L2CAP, and RFCOMM with the channel unless the
 // caller let us choose), BrowseGroupList (public root), and the name (0x0100)
 // and description (0x0101) when there are any.
-std::vector<RecordAttribute> serviceRecord(const Compat::ServiceRegistration& reg) {
-    constexpr GUID kL2cap{0x0100, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    constexpr GUID kRfcomm{0x0003, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    constexpr GUID kPublicRoot{0x1002, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    std::vector<RecordElement> protocols{sequence({shortestUuid(kL2cap)})};
+std::vector<Bt::RecordAttribute> serviceRecord(const Compat::ServiceRegistration& reg) {
+    using E = Bt::RecordElement;
+    constexpr std::uint16_t kL2cap = 0x0100, kRfcomm = 0x0003, kPublicRoot = 0x1002;
+    std::vector<E> protocols{E::sequence({E::uuid16(kL2cap)})};
     if (reg.port != BT_PORT_ANY)
-        protocols.push_back(
-            sequence({shortestUuid(kRfcomm), unsigned8(static_cast<std::uint8_t>(reg.port))}));
-    std::vector<RecordAttribute> record{
-        {0x0001, sequence({shortestUuid(reg.serviceClassId)})},
-        {0x0004, sequence(std::move(protocols))},
-        {0x0005, sequence({shortestUuid(kPublicRoot)})},
+        protocols.push_back(E::sequence({E::uuid16(kRfcomm), E::unsignedInt(1, reg.port)}));
+    std::vector<Bt::RecordAttribute> record{
+        {0x0001, E::sequence({E::uuid(reg.serviceClassId)})},
+        {0x0004, E::sequence(std::move(protocols))},
+        {0x0005, E::sequence({E::uuid16(kPublicRoot)})},
     };
-    if (!reg.name.empty()) record.push_back({0x0100, text(reg.name)});
-    if (!reg.comment.empty()) record.push_back({0x0101, text(reg.comment)});
+    if (!reg.name.empty()) record.push_back({0x0100, E::text(reg.name)});
+    if (!reg.comment.empty()) record.push_back({0x0101, E::text(reg.comment)});
     return record;
 }
 
@@ -361,8 +360,8 @@ DWORD BluezBackend::publish(Dbus::Connection& bus, const Compat::ServiceRegistra
     p.comment = reg.comment;
     p.path = std::string(kProfilePrefix) + std::to_string(++nextProfile_);
     p.radios = std::move(radios);
-    const std::string uuid = uuidText(reg.serviceClassId);
-    const std::string xml = recordXml(serviceRecord(reg));
+    const std::string uuid = Bt::uuidText(Bt::uuidBytes(reg.serviceClassId));
+    const std::string xml = Bt::recordXml(serviceRecord(reg));
     const std::string name = reg.name;
     Dbus::Message reply;
     Dbus::Failure failure;
