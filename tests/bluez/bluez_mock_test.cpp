@@ -1,9 +1,6 @@
 // The BlueZ backend, and the engine unchanged on it, against a mock bluetoothd:
 // python-dbusmock with bluez_corvale_template.py, on a dbus-daemon this program
 // starts as its system bus. Every test gets a mock of its own.
-// First: it includes the socket headers that the compat layer shadows.
-#include "sdp_peer.h"
-
 #include <corvale/BTNetwork.h>
 #include <corvale/baselib.h>
 #include <corvale/bluez/bluez_backend.h>
@@ -11,6 +8,7 @@
 
 #include "dbus.h"
 #include "quick_backend.h"
+#include "sdp_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -198,7 +196,7 @@ TEST_F(EngineOnMock, RadiosInNaturalPathOrderEachWithItsOwnRecords) {
     radio("hci10", "00:1A:7D:DA:71:10", "ten", 0x5A020C);
     radio("hci2", "00:1A:7D:DA:71:02", "two", 0x24010C);
     radio("hci0", "00:1A:7D:DA:71:00", "zero (off)", 0x0C010C, false);
-    answer({seq({}), seq({kHeadset}), seq({kSerial, kHeadset})});
+    answer({sequence({}), sequence({kHeadset}), sequence({kSerial, kHeadset})});
     BTNetwork network;
     const std::vector<BTDevice>& radios = network.LocalDevices();
     ASSERT_EQ(radios.size(), 3u) << "a radio that is off is still a radio";
@@ -267,7 +265,7 @@ TEST_F(BackendOnMock, InquiryAndCacheOnTheFirstPoweredRadioTouchingNothing) {
             EXPECT_TRUE(mock.calls(d, method).empty()) << d << " " << method;
 
     // The engine with the cache switch off and on.
-    answer({seq({})});
+    answer({sequence({})});
     BTNetwork network;
     ASSERT_TRUE(network.DiscoverRemoteDevices()) << baselib::getError().c_str();
     ASSERT_EQ(network.RemoteDevices().size(), 4u);
@@ -285,7 +283,7 @@ TEST_F(BackendOnMock, ASearchOnOneOfOurOwnRadiosHasTightBounds) {
     Recording::Waits waits;
     BackendOptions o = quick();
     o.transport = [&] {
-        peers.push_back(std::make_unique<ScriptedPeer>(Script{response(seq({kSerial}))}));
+        peers.push_back(std::make_unique<ScriptedPeer>(Script{response(sequence({kSerial}))}));
         return std::make_unique<Recording>(makePacketTransport(peers.back()->takeClient()), waits);
     };
     BluezBackend b(o);
@@ -347,7 +345,7 @@ TEST_F(EngineOnMock, FailuresGiveTheirCodesAndTheEngineTheirTexts) {
         {"bluetoothd too slow", 1, nullptr, "import time; time.sleep(4); ret = {}", "a{oa{sa{sv}}}",
          ERROR_TIMEOUT, WSAETIMEDOUT, WSAETIMEDOUT},
     };
-    answer({seq({})});
+    answer({sequence({})});
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         mock.stop();
@@ -410,7 +408,7 @@ TEST_F(EngineOnMock, ADeviceOrRadioWithoutAUsableAddressHidesNoOther) {
         EXPECT_EQ(found[1].address, 0x000D18A10006u);
     }
     // The engine would throw "Device address is null." for the null radio.
-    answer({seq({})});
+    answer({sequence({})});
     BTNetwork network;
     EXPECT_EQ(network.LocalDevices().size(), 1u);
     for (bool cache : {false, true}) {
@@ -423,7 +421,7 @@ TEST_F(EngineOnMock, ADeviceOrRadioWithoutAUsableAddressHidesNoOther) {
 TEST_F(EngineOnMock, PublicationRegistersOneRecordForEveryRadioAndWithdrawsIt) {
     radio("hci0", "00:1A:7D:DA:71:00", "radio", 0x0C010C);
     radio("hci1", "00:1A:7D:DA:71:01", "other", 0x0C010C);
-    answer({seq({})});
+    answer({sequence({})});
     BTNetwork network;
     ASSERT_EQ(network.LocalDevices().size(), 2u);
     const BTUUID uuid(L"{6A1E9D42-3C5B-4F0E-9A11-5D2B7C804419}");
