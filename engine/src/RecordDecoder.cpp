@@ -30,6 +30,7 @@ public:
 
     void run() {
         rec.elements.reserve(std::min<std::size_t>(length / 3 + 4, 4096));
+        rec.attributes.reserve(std::min<std::size_t>(length / 8 + 2, 1024));
         if (length == 0 || length > std::numeric_limits<ULONG>::max()) {
             stopAt(0, BTRecordStop::Malformed);
             return;
@@ -111,8 +112,16 @@ private:
         }
         BTElement value;
         SDP_ELEMENT_DATA data{};
-        if (BluetoothSdpGetElementData(base + offset, static_cast<ULONG>(size), &data) ==
-            ERROR_SUCCESS) {
+        // A container's children are read one by one through the platform
+        // below, each checked as it is handed out; reading the whole value
+        // first would check every byte of it once more.
+        if (Sdp::isContainer(static_cast<Sdp::Type>(base[offset] >> 3))) {
+            if (!damagedContainer(offset, offset + size, value)) {
+                stopAt(offset, BTRecordStop::Malformed);
+                return false;
+            }
+        } else if (BluetoothSdpGetElementData(base + offset, static_cast<ULONG>(size), &data) ==
+                   ERROR_SUCCESS) {
             if (!fill(data, offset, offset + size, value)) {
                 stopAt(offset, BTRecordStop::Malformed);
                 return false;
