@@ -110,23 +110,17 @@ private:
             stopAt(offset - 3, BTRecordStop::TooManyElements);
             return false;
         }
-        BTElement value;
-        SDP_ELEMENT_DATA data{};
         // A container's children are read one by one through the platform
         // below, each checked as it is handed out; reading the whole value
         // first would check every byte of it once more.
-        if (Sdp::isContainer(static_cast<Sdp::Type>(base[offset] >> 3))) {
-            if (!damagedContainer(offset, offset + size, value)) {
-                stopAt(offset, BTRecordStop::Malformed);
-                return false;
-            }
-        } else if (BluetoothSdpGetElementData(base + offset, static_cast<ULONG>(size), &data) ==
-                   ERROR_SUCCESS) {
-            if (!fill(data, offset, offset + size, value)) {
-                stopAt(offset, BTRecordStop::Malformed);
-                return false;
-            }
-        } else if (!damagedContainer(offset, offset + size, value)) {
+        BTElement value;
+        SDP_ELEMENT_DATA data{};
+        const bool read = Sdp::isContainer(static_cast<Sdp::Type>(base[offset] >> 3))
+                              ? containerFromHeader(offset, offset + size, value)
+                              : BluetoothSdpGetElementData(base + offset, static_cast<ULONG>(size),
+                                                           &data) == ERROR_SUCCESS &&
+                                    fill(data, offset, offset + size, value);
+        if (!read) {
             stopAt(offset, BTRecordStop::Malformed);
             return false;
         }
@@ -136,9 +130,11 @@ private:
         return !value.isContainer() || walk(index, 2);
     }
 
-    // An element the platform refused whose header is sound and is a
-    // container's: kept, so that its children before the damage are read.
-    bool damagedContainer(std::size_t offset, std::size_t end, BTElement& out) const {
+    // A container from its header alone, when the header is sound and fits
+    // before `end`: an attribute's value, which is walked at once, or a child
+    // the platform refused, which is kept so that its children before the
+    // damage are read.
+    bool containerFromHeader(std::size_t offset, std::size_t end, BTElement& out) const {
         Sdp::Header h;
         if (!Sdp::readHeader(base + offset, end - offset, h) || !Sdp::isContainer(h.type))
             return false;
@@ -172,7 +168,7 @@ private:
             if (BluetoothSdpGetContainerElementData(base + container.offset, container.size,
                                                     &cursor, &data) != ERROR_SUCCESS ||
                 !fill(data, at, end, child)) {
-                if (!damagedContainer(at, end, child)) {
+                if (!containerFromHeader(at, end, child)) {
                     stop = at, why = BTRecordStop::Malformed;
                     break;
                 }
