@@ -310,13 +310,17 @@ private:
             }
             case SDP_TYPE_SEQUENCE:
             case SDP_TYPE_ALTERNATIVE: {
-                // The whole container, header included, as the walk takes it.
+                // The whole container, header included, as the walk takes
+                // it; a platform that points past the header gives the same
+                // end. The walk reads the container from its own offset.
                 const LPBYTE p = d.data.sequence.value;
                 const ULONG n = d.data.sequence.length;
-                if (p != base + offset || !inside(p, n)) return false;
+                if (p == nullptr || !inside(p, n) || p < base + offset ||
+                    p > base + childrenStart(offset))
+                    return false;
                 e.type = d.type == SDP_TYPE_SEQUENCE ? BTElementType::Sequence
                                                      : BTElementType::Alternative;
-                size = n;
+                size = static_cast<std::size_t>(p - base) + n - offset;
                 break;
             }
             default:
