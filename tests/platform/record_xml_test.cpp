@@ -1,19 +1,18 @@
 // The record-XML writer: each element type in the form BlueZ reads, and a
 // well-formed document (checked by expat, a real XML parser) that gives back
 // every text byte for byte, however hostile the text.
+#include "xml_document.h"
+
 #include <corvale/bt/record_xml.h>
-
-#include <expat.h>
 #include <gtest/gtest.h>
-
-#include <map>
-#include <optional>
 
 namespace {
 
 using Corvale::Bt::recordXml;
 using E = Corvale::Bt::RecordElement;
 using Corvale::Bt::Sdp::Type;
+using xmltest::Node;
+using xmltest::parse;
 
 // A GUID of our own: the writer takes any type with the four fields.
 struct Guid {
@@ -87,37 +86,6 @@ TEST(RecordXml, WritesEveryElementTypeInBlueZsForm) {
                   "  <attribute id=\"0xffff\">\n    <text value=\"x\" />\n  </attribute>\n"
                   "</record>\n");
     EXPECT_EQ(recordXml({}), kHead + "</record>\n");
-}
-
-// The elements of a document in document order, with their attributes and
-// nesting; nothing when expat finds the document not well-formed.
-struct Node {
-    std::string name;
-    std::map<std::string, std::string> attributes;
-    int depth;
-};
-
-std::optional<std::vector<Node>> parse(const std::string& xml) {
-    struct State {
-        std::vector<Node> nodes;
-        int depth = 0;
-    } state;
-    XML_Parser parser = XML_ParserCreate(nullptr);
-    XML_SetUserData(parser, &state);
-    XML_SetElementHandler(
-        parser,
-        [](void* data, const XML_Char* name, const XML_Char** attributes) {
-            auto& s = *static_cast<State*>(data);
-            Node node{name, {}, ++s.depth};
-            for (int i = 0; attributes[i]; i += 2)
-                node.attributes[attributes[i]] = attributes[i + 1];
-            s.nodes.push_back(std::move(node));
-        },
-        [](void* data, const XML_Char*) { --static_cast<State*>(data)->depth; });
-    const bool ok = XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), 1) == XML_STATUS_OK;
-    XML_ParserFree(parser);
-    if (!ok) return std::nullopt;
-    return state.nodes;
 }
 
 // What BlueZ makes of a value: hex pairs when so encoded, else the text.
