@@ -10,7 +10,9 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -195,7 +197,9 @@ BTRecord_Form::BTRecord_Form(const Corvale::BTService& service, QWidget* parent)
     Attributes->header()->setStretchLastSection(true);
     layout->addWidget(Attributes, 1);
 
-    // The copies: on the tree's own keys and in its context menu.
+    // The copies: on the tree's keys and in its context menu. The keys are
+    // taken before the tree sees them (it would copy one cell's shown text),
+    // and before any shortcut: the actions show them in the menu.
     Copy = new QAction(QStringLiteral("Copy"), Attributes);
     Copy->setObjectName(QStringLiteral("Copy"));
     Copy->setShortcut(QKeySequence::Copy);
@@ -204,9 +208,21 @@ BTRecord_Form::BTRecord_Form(const Corvale::BTService& service, QWidget* parent)
     CopyAll->setObjectName(QStringLiteral("CopyAll"));
     CopyAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     CopyAll->setShortcutContext(Qt::WidgetShortcut);
-    Attributes->addAction(Copy);
-    Attributes->addAction(CopyAll);
-    Attributes->setContextMenuPolicy(Qt::ActionsContextMenu);
+    Attributes->installEventFilter(this);
+    // The node under the mouse becomes the current one, so that Copy copies
+    // what was clicked.
+    Attributes->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(Attributes, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        const QModelIndex node = Attributes->indexAt(at);
+        if (node.isValid()) Attributes->setCurrentIndex(node);
+        Copy->setEnabled(Attributes->currentIndex().isValid());
+        QMenu menu(this);
+        menu.setObjectName(QStringLiteral("RecordMenu"));
+        menu.addAction(Copy);
+        menu.addAction(CopyAll);
+        menu.exec(Attributes->viewport()->mapToGlobal(at));
+        Copy->setEnabled(true);
+    });
     connect(Copy, &QAction::triggered, this, &BTRecord_Form::Copy_Click);
     connect(CopyAll, &QAction::triggered, this, &BTRecord_Form::CopyAll_Click);
 
@@ -215,6 +231,25 @@ BTRecord_Form::BTRecord_Form(const Corvale::BTService& service, QWidget* parent)
 }
 
 BTRecord_Form::~BTRecord_Form() = default;
+
+bool BTRecord_Form::eventFilter(QObject* watched, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (watched == Attributes && (type == QEvent::ShortcutOverride || type == QEvent::KeyPress)) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        QAction* action = pressed == Copy->shortcut()      ? Copy
+                          : pressed == CopyAll->shortcut() ? CopyAll
+                                                           : nullptr;
+        if (key->matches(QKeySequence::Copy)) action = Copy;
+        if (action != nullptr) {
+            // Claimed as the tree's own key, then acted on when pressed.
+            event->accept();
+            if (type == QEvent::KeyPress) action->trigger();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 void BTRecord_Form::ShowRecord() {
     const auto& bytes = Service.Record();

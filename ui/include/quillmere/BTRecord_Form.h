@@ -45,6 +45,9 @@ public slots:
     // Ctrl+Shift+C and the context menu: the whole record.
     void CopyAll_Click();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void ShowRecord();
 
