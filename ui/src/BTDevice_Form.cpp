@@ -363,8 +363,17 @@ void BTDevice_Form::ShowRecord(const Corvale::BTService& service) {
     }
     // Non-modal, owned by this window: it works on its own copy of the
     // service, so a Refresh here may replace the services meanwhile.
+    const QList<BTRecord_Form*> open = findChildren<BTRecord_Form*>(Qt::FindDirectChildrenOnly);
     auto* record = new BTRecord_Form(service, this);
     record->setAttribute(Qt::WA_DeleteOnClose);
+    // Each further one a step down and right of the last, so that none hides
+    // another whole.
+    for (auto it = open.crbegin(); it != open.crend(); ++it) {
+        if (!(*it)->isVisible()) continue;
+        const int step = scaledHeight(this, 24);
+        record->move((*it)->pos() + QPoint(step, step));
+        break;
+    }
     record->show();
 }
 
