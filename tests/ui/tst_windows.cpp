@@ -898,60 +898,21 @@ private slots:
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
     }
 
-    void recordWindowsGoWithTheDeviceWindow() {
-        Corvale::BTDevice& phone = demoPhone();
-        // Closed: its record windows close too.
-        show(phone);
+    void recordWindowsKeepTheirServiceAndGoWithTheDeviceWindow() {
+        show(demoPhone());
         QList<QPointer<BTRecord_Form>> opened;
         for (const char* name : {"Voice Gateway", "OBEX Object Push"}) opened << openRecord(name);
         QVERIFY(!opened[0]->isModal() && opened[0]->parentWidget() == device.get());
-        QVERIFY(device->close());
-        for (const auto& window : opened) QTRY_VERIFY(window.isNull());
-        // Opened from the main window, modal, then closed: likewise. Meanwhile
-        // the record windows take the mouse: the modal device window, their
-        // owner, does not block them.
-        form = std::make_unique<BTNetwork_Form>(engine());
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTreeWidget* remote = list("LRemote");
-        QTRY_COMPARE(remote->topLevelItemCount(), 10);
-        opened.clear();
-        const auto phoneRow = remote->findItems("Mara's phone", Qt::MatchExactly, 2);
-        QCOMPARE(phoneRow.size(), 1);
-        const int shown = whenModal<BTDevice_Form>(
-            [&] { doubleClick(remote, phoneRow.first()); },
-            [&](BTDevice_Form* dialog) {
-                auto* services = child<SortedList>(dialog, "Services");
-                for (int i : {0, 1}) openRow(services, services->topLevelItem(i), ByReturn);
-                QTRY_COMPARE(recordWindows(dialog).size(), 2);
-                for (BTRecord_Form* window : recordWindows(dialog)) opened << window;
-                BTRecord_Form* window = opened[0];
-                QVERIFY(QTest::qWaitForWindowExposed(window));
-                auto* tree = child<QTreeView>(window, "Attributes");
-                const QModelIndex second = tree->model()->index(1, 0);
-                const QPoint at =
-                    tree->viewport()->mapTo(window, tree->visualRect(second).center());
-                QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
-                QTRY_COMPARE(tree->currentIndex(), second);
-            });
-        QCOMPARE(shown, 1);
-        QCOMPARE(opened.size(), 2);
-        for (const auto& window : opened) QVERIFY(window.isNull());
-    }
-
-    void recordWindowKeepsItsServiceThroughRefresh() {
-        Corvale::BTDevice& phone = demoPhone();
-        show(phone);
-        BTRecord_Form* window = openRecord("Voice Gateway");
-        auto* tree = child<QTreeView>(window, "Attributes");
+        auto* tree = child<QTreeView>(opened[0], "Attributes");
         const auto values = [tree] {
             QStringList shown;
             for (int row = 0; row < tree->model()->rowCount(); ++row)
-                shown << cell(tree->model()->index(row, 0), 3);
+                shown << cell(tree->model()->index(row, 3), 3);
             return shown;
         };
         const QStringList before = values();
-        // The phone now publishes one other service; a Refresh replaces them all.
+        // The phone now publishes one other service; a Refresh replaces them
+        // all, and the record windows go on showing their own.
         world().setDevices({{address("5C:F3:70:12:8A:41"),
                              "Mara's phone",
                              0x5A020C,
@@ -960,14 +921,37 @@ private slots:
         click(device.get(), "Toolbar_Refresh");
         QVERIFY(done.wait(10000));
         QCOMPARE(text(device.get(), "Toolbar_Count"), "1");
-        QVERIFY(window->isVisible());
-        QCOMPARE(toStr(window->service().Name()), "Voice Gateway");
-        window->repaint();
+        QVERIFY(opened[0]->isVisible() && opened[1]->isVisible());
+        QCOMPARE(toStr(opened[0]->service().Name()), "Voice Gateway");
+        opened[0]->repaint();
         QCOMPARE(values(), before);
-        // The new service opens a window of its own beside it.
-        openRow(child<SortedList>(device.get(), "Services"),
-                child<SortedList>(device.get(), "Services")->topLevelItem(0), ByReturn);
-        QTRY_COMPARE(recordWindows(device.get()).size(), 2);
+        // The device window closes: its record windows close too.
+        QVERIFY(device->close());
+        for (const auto& window : opened) QTRY_VERIFY(window.isNull());
+        // Opened from the main window, modal, then closed: likewise. Meanwhile
+        // a record window takes the mouse: the modal device window, its
+        // owner, does not block it.
+        form = std::make_unique<BTNetwork_Form>(engine());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTreeWidget* remote = list("LRemote");
+        const auto phoneRow = remote->findItems("Mara's phone", Qt::MatchExactly, 2);
+        QCOMPARE(phoneRow.size(), 1);
+        QPointer<BTRecord_Form> record;
+        const auto body = [&](BTDevice_Form* dialog) {
+            auto* services = child<SortedList>(dialog, "Services");
+            openRow(services, services->topLevelItem(0), ByReturn);
+            QTRY_COMPARE(recordWindows(dialog).size(), 1);
+            record = recordWindows(dialog).first();
+            QVERIFY(QTest::qWaitForWindowExposed(record));
+            auto* tree = child<QTreeView>(record, "Attributes");
+            const QModelIndex second = tree->model()->index(1, 0);
+            const QPoint at = tree->viewport()->mapTo(record, tree->visualRect(second).center());
+            QTest::mouseClick(record->windowHandle(), Qt::LeftButton, {}, at);
+            QTRY_COMPARE(tree->currentIndex(), second);
+        };
+        QCOMPARE(whenModal<BTDevice_Form>([&] { doubleClick(remote, phoneRow.first()); }, body), 1);
+        QVERIFY(record.isNull());
     }
 
     void serviceWithoutRecordSaysSo() {

@@ -10,9 +10,12 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -122,8 +125,8 @@ public:
                     return valueCell(index.internalId());
             }
         }
-        // The value's whole text (cut for a tool tip) where the cell may not
-        // show it all.
+        // The value's whole text (cut for a tool tip); the view shows it
+        // where the cell does not show it all.
         if (role == Qt::ToolTipRole && index.column() == ColValue)
             return plainToolTip(fromUtf8(Corvale::Inspect::valueText(record, e)));
         return {};
@@ -153,6 +156,30 @@ private:
     std::vector<std::uint32_t> rowOf;     // for an attribute's value: the attribute
     mutable std::vector<QString> shown;   // null until first shown
 };
+
+namespace {
+// A value's tool tip only where the cell cannot show the whole text: one
+// that only repeats the cell would pop up over every short value.
+class ValueDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() == QEvent::ToolTip && index.column() == RecordModel::ColValue) {
+            const QString shown = index.data().toString();
+            const int margin =
+                view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, view);
+            if (shown.size() < CellLength &&
+                option.fontMetrics.horizontalAdvance(shown) + 2 * margin + 2 <=
+                    option.rect.width()) {
+                QToolTip::hideText();
+                return true;
+            }
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+};
+}  // namespace
 
 BTRecord_Form::BTRecord_Form(const Corvale::BTService& service, QWidget* parent)
     : QDialog(parent), Service(service) {
@@ -195,6 +222,7 @@ BTRecord_Form::BTRecord_Form(const Corvale::BTService& service, QWidget* parent)
     Attributes->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Attributes->setTextElideMode(Qt::ElideRight);
     Attributes->header()->setStretchLastSection(true);
+    Attributes->setItemDelegate(new ValueDelegate(Attributes));
     layout->addWidget(Attributes, 1);
 
     // The copies: on the tree's keys and in its context menu. The keys are
