@@ -903,6 +903,10 @@ private slots:
         QList<QPointer<BTRecord_Form>> opened;
         for (const char* name : {"Voice Gateway", "OBEX Object Push"}) opened << openRecord(name);
         QVERIFY(!opened[0]->isModal() && opened[0]->parentWidget() == device.get());
+        // The same service again brings its window forward: no second one.
+        auto* services = child<SortedList>(device.get(), "Services");
+        openRow(services, services->findItems("Voice Gateway", Qt::MatchExactly).first(), ByReturn);
+        QCOMPARE(recordWindows(device.get()).size(), 2);
         auto* tree = child<QTreeView>(opened[0], "Attributes");
         const auto values = [tree] {
             QStringList shown;
