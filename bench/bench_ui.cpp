@@ -1,12 +1,15 @@
 // The front end's hot paths on the offscreen platform, against the simulated
 // world: filling and sorting a long remote list, re-sorting it on a header
 // click, how long the window thread goes without turning its event loop
-// during a fill, an inquiry, a local refresh and a service discovery, hovering
-// hostile tool tips, and start to first display.
+// during a fill, an inquiry, a local refresh, a service discovery and the
+// opening of record windows, hovering hostile tool tips, and start to first
+// display.
 #include <corvale/Corvale.h>
+#include <corvale/bt/sdp.h>
 #include <corvale/sim/World.h>
 #include <quillmere/BTDevice_Form.h>
 #include <quillmere/BTNetwork_Form.h>
+#include <quillmere/BTRecord_Form.h>
 #include <quillmere/SortedList.h>
 
 #include "../tests/ui/HostileTexts.h"
@@ -18,8 +21,10 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeView>
 
 #include <chrono>
 #include <memory>
@@ -279,6 +284,106 @@ void BM_ServiceDiscoveryEventLoopGap(benchmark::State& state) {
 }
 BENCHMARK(BM_ServiceDiscoveryEventLoopGap)
     ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Opening a service's record window from the device window, as the window
+// thread lives it: from Enter on the service's row (decoding, the tree, the
+// summaries) to the record window's first paint, one window after another.
+// Arg 0: the demo keyboard's HID record (a report descriptor of several KiB);
+// arg 1: each service of a device with 50 (the demo's records in turn);
+// arg 2: a hostile record of 60,000 elements and a 64 KiB text.
+void BM_RecordWindowEventLoopGap(benchmark::State& state) {
+    demoWorld();
+    std::string wanted = "Keystone K3 Keyboard";
+    if (state.range(0) == 1) {
+        std::vector<Corvale::Sim::Record> records;
+        // Those a search lists: with a port (L2CAP in their protocols).
+        for (const Corvale::Sim::Device& d : World::instance().devices())
+            for (const Corvale::Sim::Record& r : d.records)
+                if (r.port) records.push_back(r);
+        std::vector<Corvale::Sim::Record> fifty;
+        for (std::size_t i = 0; i < 50; ++i) {
+            fifty.push_back(records[i % records.size()]);
+            std::string name = fifty.back().name.value_or("Service");
+            name.append(" ").append(std::to_string(i));
+            fifty.back().name = std::move(name);
+        }
+        freshWorld({{.address = Corvale::Sim::address("00:11:22:33:44:55"),
+                     .name = "Fifty services",
+                     .classOfDevice = 0x5A020C,
+                     .records = fifty}});
+        wanted = "Fifty services";
+    } else if (state.range(0) == 2) {
+        namespace Sdp = Corvale::Bt::Sdp;
+        std::vector<Sdp::Bytes> pairs;
+        for (int i = 0; i < 30000; ++i)
+            pairs.push_back(Sdp::sequence({Sdp::uint8(std::uint8_t(i))}));
+        const std::string text(64 * 1024, 'W');
+        const Sdp::Bytes bytes = Sdp::record(
+            {{0x0000, Sdp::uint32(0x00010000)},
+             {0x0001, Sdp::sequence({Sdp::uuid16(0x1101)})},
+             {0x0004, Sdp::sequence({Sdp::sequence({Sdp::uuid16(0x0100)}),
+                                     Sdp::sequence({Sdp::uuid16(0x0003), Sdp::uint8(3)})})},
+             {0x0100, Sdp::text(text)},
+             {0x0200, Sdp::sequence(pairs)}});
+        freshWorld({{.address = Corvale::Sim::address("00:11:22:33:44:55"),
+                     .name = "Huge record",
+                     .classOfDevice = 0x5A020C,
+                     .records = {{.name = "Keystone huge", .port = 3, .bytes = bytes}}}});
+        wanted = "Huge record";
+    }
+    Corvale::BTNetwork net;
+    net.DiscoverRemoteDevices();
+    Corvale::BTDevice* device = nullptr;
+    for (Corvale::BTDevice& d : net.RemoteDevices())
+        if (d.Name() == std::wstring(wanted.begin(), wanted.end())) device = &d;
+    if (device == nullptr || !device->DiscoverServices()) return state.SkipWithError("no device");
+    Quillmere::BTDevice_Form form(*device);
+    form.show();
+    auto* services = form.findChild<Quillmere::SortedList*>(QStringLiteral("Services"));
+    spinUntil([&] { return services->topLevelItemCount() == int(device->Services().size()); });
+    double worst = 0;
+    std::size_t opened = 0, largest = 0;
+    for (auto _ : state) {
+        for (int row = 0; row < services->topLevelItemCount(); ++row) {
+            QTreeWidgetItem* item = services->topLevelItem(row);
+            if (state.range(0) == 0 && !item->text(0).startsWith(QStringLiteral("Keystone")))
+                continue;
+            services->setCurrentItem(item);
+            Quillmere::BTRecord_Form* window = nullptr;
+            bool painted = false;
+            worst = qMax(worst, longestGapMs(
+                                    [&] {
+                                        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return,
+                                                        Qt::NoModifier);
+                                        QCoreApplication::sendEvent(services, &enter);
+                                        window = form.findChild<Quillmere::BTRecord_Form*>();
+                                    },
+                                    [&] {
+                                        if (window == nullptr) return true;
+                                        auto* tree = window->findChild<QTreeView*>();
+                                        if (!painted && window->isVisible()) {
+                                            tree->viewport()->repaint();
+                                            painted = true;
+                                        }
+                                        return painted;
+                                    }));
+            if (window == nullptr) return state.SkipWithError("no record window");
+            largest = qMax(largest, window->service().Record().size());
+            ++opened;
+            delete window;
+        }
+    }
+    state.counters["longest_gap_ms"] = worst;
+    state.counters["windows"] = double(opened);
+    state.counters["largest_record_bytes"] = double(largest);
+}
+BENCHMARK(BM_RecordWindowEventLoopGap)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(3)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -3,10 +3,14 @@
 // devices, the workers, failures, the read-only marks, About.
 #include "HostileTexts.h"
 
+#include <corvale/BTRecord.h>
+#include <corvale/bt/sdp.h>
+#include <corvale/inspect/Text.h>
 #include <corvale/sim/World.h>
 #include <quillmere/About_Form.h>
 #include <quillmere/BTDevice_Form.h>
 #include <quillmere/BTNetwork_Form.h>
+#include <quillmere/BTRecord_Form.h>
 #include <quillmere/BackgroundWorker.h>
 #include <quillmere/Bridge.h>
 
@@ -90,8 +94,9 @@ QList<int> arrowAt(int key) {
     return images;
 }
 // What a user reads in the tool tip of a list cell, as Qt shows it.
-QString toolTipText(QTreeWidget* list, int row, int column) {
-    const QPoint at = list->visualRect(list->model()->index(row, column)).center();
+QString toolTipText(QAbstractItemView* list, const QModelIndex& cell) {
+    list->scrollTo(cell);
+    const QPoint at = list->visualRect(cell).center();
     QHelpEvent hover(QEvent::ToolTip, at, list->viewport()->mapToGlobal(at));
     QApplication::sendEvent(list->viewport(), &hover);
     QTextDocument shown;
@@ -109,6 +114,9 @@ QString toolTipText(QTreeWidget* list, int row, int column) {
     for (QTextFrame* frame : shown.rootFrame()->childFrames())
         if (qobject_cast<QTextTable*>(frame)) return "(table)";
     return shown.toPlainText().replace(QChar::ObjectReplacementCharacter, "(picture)");
+}
+QString toolTipText(QTreeWidget* list, int row, int column) {
+    return toolTipText(list, list->model()->index(row, column));
 }
 // The panes of the main window: the button that refreshes it, its list and
 // count, and how many rows the scene gives it.
@@ -152,6 +160,58 @@ int whenModal(const std::function<void()>& action, const std::function<void(T*)>
     poll.start(5);
     action();
     return count;
+}
+// The record windows a device window has open.
+QList<BTRecord_Form*> recordWindows(QWidget* device) {
+    QList<BTRecord_Form*> open;
+    for (BTRecord_Form* window : device->findChildren<BTRecord_Form*>())
+        if (window->isVisible()) open << window;
+    return open;
+}
+// The ways a row of the services list opens: Return, keypad Enter, double-click.
+enum OpenBy { ByReturn, ByEnter, ByDoubleClick };
+void openRow(QTreeWidget* services, QTreeWidgetItem* row, OpenBy way) {
+    if (way == ByDoubleClick) return doubleClick(services, row);
+    services->setCurrentItem(row);
+    QTest::keyClick(services, way == ByReturn ? Qt::Key_Return : Qt::Key_Enter,
+                    way == ByReturn ? Qt::NoModifier : Qt::KeypadModifier);
+}
+// The top-level row of attribute id in a record window's tree.
+QModelIndex attributeRow(const QTreeView* tree, quint16 id) {
+    const QString shown = "0x" + QString("%1").arg(id, 4, 16, QLatin1Char('0')).toUpper();
+    for (int row = 0; row < tree->model()->rowCount(); ++row)
+        if (tree->model()->index(row, 0).data().toString() == shown)
+            return tree->model()->index(row, 0);
+    return {};
+}
+QString cell(const QModelIndex& row, int column) {
+    return row.siblingAtColumn(column).data().toString();
+}
+// Asks for the context menu on the cell and picks the entry.
+bool pickFromContextMenu(QAbstractItemView* view, const QModelIndex& cell, const QString& entry) {
+    view->scrollTo(cell);
+    const QPoint at = view->visualRect(cell).center();
+    bool picked = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        for (QAction* action : menu->actions())
+            if (action->text() == entry && action->isEnabled()) {
+                picked = true;
+                QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+            }
+        menu->close();
+    });
+    poll.start(5);
+    // The request alone, as a long press or a pen gives it: no click has
+    // made the cell current.
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
+    return picked;
+}
+QString fromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 }  // namespace
 
@@ -215,6 +275,27 @@ class WindowsTest : public QObject {
         device->show();
         QVERIFY(QTest::qWaitForWindowExposed(device.get()));
         QTRY_COMPARE(headerImages(child<SortedList>(device.get(), "Services")), arrowAt(3));
+    }
+    // Mara's phone of the demo neighbourhood, its services discovered.
+    Corvale::BTDevice& demoPhone() {
+        Corvale::Sim::loadDemoNeighbourhood(world());
+        if (!engine().DiscoverRemoteDevices()) qFatal("inquiry failed");
+        Corvale::BTDevice& phone = net->RemoteDevices().at(0);
+        if (!phone.DiscoverServices()) qFatal("service discovery failed");
+        return phone;
+    }
+    // Opens the device window's service named name and returns its new record window.
+    BTRecord_Form* openRecord(const QString& name) {
+        auto* services = child<SortedList>(device.get(), "Services");
+        const auto rows = services->findItems(name, Qt::MatchExactly, 0);
+        if (rows.size() != 1) qFatal("no single service %s", qPrintable(name));
+        const QList<BTRecord_Form*> before = recordWindows(device.get());
+        openRow(services, rows.first(), ByReturn);
+        if (!QTest::qWaitFor([&] { return recordWindows(device.get()).size() > before.size(); }))
+            qFatal("no record window");
+        for (BTRecord_Form* window : recordWindows(device.get()))
+            if (!before.contains(window)) return window;
+        return nullptr;
     }
     QString marks() {
         auto* flags = child<QListWidget>(device.get(), "COD_Services");
@@ -658,6 +739,265 @@ private slots:
             QCOMPARE(boxes, 1);
             QVERIFY(window->findChildren<About_Form*>().isEmpty());  // disposed once closed
         }
+    }
+
+    void recordOpensForTheFocusedRowAfterAnySort_data() {
+        QTest::addColumn<int>("key");  // the services list's sort key
+        QTest::addColumn<int>("way");
+        const char* ways[] = {"Return", "keypad Enter", "double-click"};
+        for (int key : {3, -3, 1, -1, 2, -2, 4, -4})
+            for (int way : {ByReturn, ByEnter, ByDoubleClick})
+                QTest::addRow("key %d, %s", key, ways[way]) << key << way;
+    }
+    void recordOpensForTheFocusedRowAfterAnySort() {
+        QFETCH(int, key);
+        QFETCH(int, way);
+        show(demoPhone());
+        auto* services = child<SortedList>(device.get(), "Services");
+        while (device->servicesSorter().CurrentColumn != key) clickHeader(services, qAbs(key) - 1);
+        QVERIFY(services->topLevelItemCount() >= 8);
+        for (int i = 0; i < services->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = services->topLevelItem(i);
+            openRow(services, row, OpenBy(way));
+            QTRY_COMPARE(recordWindows(device.get()).size(), 1);
+            BTRecord_Form* record = recordWindows(device.get()).first();
+            const Corvale::BTService& shown = record->service();
+            QCOMPARE((QStringList{toStr(shown.Name()), toStr(shown.Comment()),
+                                  toStr(shown.UUID().asString()), QString::number(shown.Port())}),
+                     (QStringList{row->text(0), row->text(1), row->text(2), row->text(3)}));
+            // Its tree: every attribute of the record, the handle first.
+            auto* tree = child<QTreeView>(record, "Attributes");
+            QCOMPARE(tree->model()->rowCount(),
+                     int(Corvale::BTRecord::Decode(shown.Record()).Attributes().size()));
+            QCOMPARE(cell(tree->model()->index(0, 0), 0), "0x0000");
+            record->close();
+            QTRY_VERIFY(recordWindows(device.get()).isEmpty());
+        }
+        QVERIFY(device->isVisible());
+    }
+
+    void recordTextsShowLiterally_data() {
+        QTest::addColumn<QByteArray>("hostile");  // bytes of a text element, UTF-8 or not
+        QTest::addColumn<int>("cut");             // bytes cut off the record's end
+        for (const auto& [what, text] : HostileTexts::all())
+            QTest::newRow(what.c_str()) << QByteArray::fromStdString(text) << 0;
+        QTest::newRow("ill-formed UTF-8")
+            << QByteArray("\xC3\x28 caf\xE9 \xF0\x9F\x98 <b>x</b> \xED\xA0\x80") << 0;
+        QTest::newRow("NUL inside") << QByteArray("left\0<b>right</b>", 17) << 0;
+        QTest::newRow("title placeholder") << QByteArray("Modem [*] and [*][*]") << 0;
+        QTest::newRow("64 KiB") << QByteArray(64 * 1024, 'W') << 0;
+        QTest::newRow("cut record") << QByteArray("<i>Cut</i> short") << 6;
+    }
+    void recordTextsShowLiterally() {
+        QFETCH(QByteArray, hostile);
+        QFETCH(int, cut);
+        namespace Sdp = Corvale::Bt::Sdp;
+        const std::string_view bytes(hostile.constData(), std::size_t(hostile.size()));
+        Sdp::Bytes record = Sdp::record(
+            {{0x0000, Sdp::uint32(0x00010000)},
+             {0x0001, Sdp::sequence({Sdp::uuid16(0x1101)})},
+             {0x0004, Sdp::sequence({Sdp::sequence({Sdp::uuid16(0x0100)}),
+                                     Sdp::sequence({Sdp::uuid16(0x0003), Sdp::uint8(3)})})},
+             {0x000A, Sdp::url(bytes)},
+             {0x0100, Sdp::text(bytes)}});
+        record.resize(record.size() - std::size_t(cut));
+        world().addDevice({address("5C:F3:70:12:8A:41"),
+                           "",
+                           0x5A020C,
+                           {{.name = hostile.toStdString(), .port = 3, .bytes = record}}});
+        Corvale::BTDevice phone(Corvale::BTAddress(0x5CF370128A41ULL),
+                                Corvale::BTClassOfDevice(0x5A020C), L"");
+        QVERIFY(phone.DiscoverServices());
+        show(phone);
+        const QString name = child<QTreeWidget>(device.get(), "Services")->topLevelItem(0)->text(0);
+        BTRecord_Form* window = openRecord(name);
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        const auto decoded = Corvale::BTRecord::Decode(window->service().Record());
+        // The title, as the window system gets it: the name as the list shows
+        // it, on one line, "[*]" as written, and not much more of it.
+        const QString title = window->windowHandle()->title();
+        QString start = name.left(20);
+        for (QChar& c : start)
+            if (c.category() == QChar::Other_Control || c == QChar::LineSeparator) c = u' ';
+        QVERIFY2(title.startsWith("Service record") && title.contains(start) && title.size() < 120,
+                 qPrintable(title.left(120)));
+        for (QLabel* label : window->findChildren<QLabel*>())
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
+        // Each text attribute read: its cell shows the record's text rendering,
+        // cut; its tool tip shows the same as plain text; a copy gives it whole.
+        auto* tree = child<QTreeView>(window, "Attributes");
+        QCOMPARE(tree->model()->rowCount(), int(decoded.Attributes().size()));
+        int texts = 0;
+        for (quint16 id : {0x000A, 0x0100}) {
+            const Corvale::BTAttribute* attribute = decoded.Find(id);
+            if (attribute == nullptr) continue;
+            ++texts;
+            const QModelIndex row = attributeRow(tree, id);
+            const QString whole =
+                fromUtf8(Corvale::Inspect::valueText(decoded, decoded.Value(*attribute)));
+            QCOMPARE(cell(row, 3), capped(whole, CellLength));
+            const QString tip = toolTipText(tree, row.siblingAtColumn(3));
+            QVERIFY2(whole.startsWith(tip.left(6)) && tip.size() <= 400, qPrintable(tip.left(80)));
+            tree->setCurrentIndex(row);
+            QTest::keyClick(tree, Qt::Key_C, Qt::ControlModifier);
+            QCOMPARE(QGuiApplication::clipboard()->text(),
+                     fromUtf8(Corvale::Inspect::attributeText(decoded, *attribute)));
+        }
+        QCOMPARE(texts, cut ? 1 : 2);
+        // Where reading stopped, when it did, as a line of its own.
+        auto* malformed = child<QLabel>(window, "Malformed");
+        QCOMPARE(malformed->isVisible(), cut != 0);
+        if (cut)
+            QVERIFY(malformed->text().contains(QString::number(decoded.MalformedAt().value())));
+    }
+
+    void copyGivesTheRecordsText_data() {
+        // The node: an attribute ID, then the rows below it; how it is copied.
+        QTest::addColumn<QList<int>>("path");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("attribute, Ctrl+C") << QList<int>{0x0004} << "Ctrl+C";
+        QTest::newRow("sequence inside, Ctrl+C") << QList<int>{0x0004, 1} << "Ctrl+C";
+        QTest::newRow("leaf, menu") << QList<int>{0x0004, 1, 1} << "Copy";
+        QTest::newRow("attribute, menu") << QList<int>{0x0009} << "Copy";
+        QTest::newRow("whole record, menu") << QList<int>{0x0009, 0} << "Copy whole record";
+        QTest::newRow("whole record, Ctrl+Shift+C") << QList<int>{0x0001} << "Ctrl+Shift+C";
+    }
+    void copyGivesTheRecordsText() {
+        QFETCH(QList<int>, path);
+        QFETCH(QString, how);
+        show(demoPhone());
+        BTRecord_Form* window = openRecord("Voice Gateway");
+        const auto decoded = Corvale::BTRecord::Decode(window->service().Record());
+        auto* tree = child<QTreeView>(window, "Attributes");
+        const Corvale::BTAttribute* attribute = decoded.Find(quint16(path[0]));
+        QVERIFY(attribute != nullptr);
+        const Corvale::BTElement* element = &decoded.Value(*attribute);
+        QModelIndex node = attributeRow(tree, quint16(path[0]));
+        for (int i = 1; i < path.size(); ++i) {
+            node = tree->model()->index(path[i], 0, node);
+            element = &decoded.Children(*element)[std::size_t(path[i])];
+        }
+        QVERIFY(node.isValid());
+        std::string expected = path.size() == 1
+                                   ? Corvale::Inspect::attributeText(decoded, *attribute)
+                                   : Corvale::Inspect::elementText(decoded, *element);
+        if (how.contains("whole") || how.contains("Shift"))
+            expected = Corvale::Inspect::recordText(decoded);
+        QVERIFY(!expected.empty());
+        QGuiApplication::clipboard()->clear();
+        if (how.startsWith("Ctrl")) {
+            tree->setCurrentIndex(node);
+            QTest::keyClick(tree, Qt::Key_C,
+                            how.contains("Shift") ? Qt::ControlModifier | Qt::ShiftModifier
+                                                  : Qt::ControlModifier);
+        } else {
+            tree->setCurrentIndex(tree->model()->index(0, 0));  // the click picks the node
+            QVERIFY(pickFromContextMenu(tree, node.siblingAtColumn(3), how));
+        }
+        QCOMPARE(QGuiApplication::clipboard()->text(), fromUtf8(expected));
+        QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+    }
+
+    void recordWindowsKeepTheirServiceAndGoWithTheDeviceWindow() {
+        show(demoPhone());
+        QList<QPointer<BTRecord_Form>> opened;
+        for (const char* name : {"Voice Gateway", "OBEX Object Push"}) opened << openRecord(name);
+        QVERIFY(!opened[0]->isModal() && opened[0]->parentWidget() == device.get());
+        // The same service again brings its window forward: no second one.
+        auto* services = child<SortedList>(device.get(), "Services");
+        openRow(services, services->findItems("Voice Gateway", Qt::MatchExactly).first(), ByReturn);
+        QCOMPARE(recordWindows(device.get()).size(), 2);
+        auto* tree = child<QTreeView>(opened[0], "Attributes");
+        const auto values = [tree] {
+            QStringList shown;
+            for (int row = 0; row < tree->model()->rowCount(); ++row)
+                shown << cell(tree->model()->index(row, 3), 3);
+            return shown;
+        };
+        const QStringList before = values();
+        // The phone now publishes one other service; a Refresh replaces them
+        // all, and the record windows go on showing their own.
+        world().setDevices({{address("5C:F3:70:12:8A:41"),
+                             "Mara's phone",
+                             0x5A020C,
+                             {service("Serial Port", "Debug console", 3, 0x01)}}});
+        QSignalSpy done(device.get(), &BTDevice_Form::discoveryCompleted);
+        click(device.get(), "Toolbar_Refresh");
+        QVERIFY(done.wait(10000));
+        QCOMPARE(text(device.get(), "Toolbar_Count"), "1");
+        QVERIFY(opened[0]->isVisible() && opened[1]->isVisible());
+        QCOMPARE(toStr(opened[0]->service().Name()), "Voice Gateway");
+        opened[0]->repaint();
+        QCOMPARE(values(), before);
+        // The device window closes: its record windows close too.
+        QVERIFY(device->close());
+        for (const auto& window : opened) QTRY_VERIFY(window.isNull());
+        // Opened from the main window, modal, then closed: likewise. Meanwhile
+        // a record window takes the mouse: the modal device window, its
+        // owner, does not block it.
+        form = std::make_unique<BTNetwork_Form>(engine());
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTreeWidget* remote = list("LRemote");
+        const auto phoneRow = remote->findItems("Mara's phone", Qt::MatchExactly, 2);
+        QCOMPARE(phoneRow.size(), 1);
+        QPointer<BTRecord_Form> record;
+        const auto body = [&](BTDevice_Form* dialog) {
+            auto* services = child<SortedList>(dialog, "Services");
+            openRow(services, services->topLevelItem(0), ByReturn);
+            QTRY_COMPARE(recordWindows(dialog).size(), 1);
+            record = recordWindows(dialog).first();
+            QVERIFY(QTest::qWaitForWindowExposed(record));
+            auto* tree = child<QTreeView>(record, "Attributes");
+            const QModelIndex second = tree->model()->index(1, 0);
+            const QPoint at = tree->viewport()->mapTo(record, tree->visualRect(second).center());
+            QTest::mouseClick(record->windowHandle(), Qt::LeftButton, {}, at);
+            QTRY_COMPARE(tree->currentIndex(), second);
+        };
+        QCOMPARE(whenModal<BTDevice_Form>([&] { doubleClick(remote, phoneRow.first()); }, body), 1);
+        QVERIFY(record.isNull());
+    }
+
+    void serviceWithoutRecordSaysSo() {
+        world().addDevice(
+            {address("5C:F3:70:12:8A:41"), "", 0x5A020C, {{.name = "Bare", .port = 3}}});
+        Corvale::BTDevice phone(Corvale::BTAddress(0x5CF370128A41ULL));
+        QVERIFY(phone.DiscoverServices());
+        QVERIFY(phone.Services().at(0).Record().empty());
+        show(phone);
+        auto* services = child<SortedList>(device.get(), "Services");
+        openRow(services, services->topLevelItem(0), ByDoubleClick);
+        QCOMPARE(box(),
+                 "Service record: The search gave no record bytes for this service: there are no "
+                 "attributes to show.");
+        QVERIFY(device->findChildren<BTRecord_Form*>().isEmpty());
+    }
+
+    void recordTreeByKeys() {
+        show(demoPhone());
+        QPointer<BTRecord_Form> window = openRecord("Voice Gateway");
+        // It takes the keyboard, on the tree (a transient window counts as
+        // active with its owner, so wait for the application's own word).
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.data()));
+        auto* tree = child<QTreeView>(window, "Attributes");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
+        QCOMPARE(cell(tree->currentIndex(), 0), "0x0000");
+        QCOMPARE(toolTipText(tree, tree->currentIndex().siblingAtColumn(3)), "");  // shown whole
+        QTest::keyClick(tree, Qt::Key_Down);  // ServiceClassIDList, open
+        const QModelIndex classes = tree->currentIndex();
+        QCOMPARE(cell(classes, 0), "0x0001");
+        QVERIFY(tree->isExpanded(classes));
+        QTest::keyClick(tree, Qt::Key_Left);
+        QVERIFY(!tree->isExpanded(classes));
+        QTest::keyClick(tree, Qt::Key_Right);
+        QVERIFY(tree->isExpanded(classes));
+        QTest::keyClick(tree, Qt::Key_Right);  // to its first class
+        QCOMPARE(tree->currentIndex().parent(), classes);
+        QCOMPARE(cell(tree->currentIndex(), 2), "uuid16");
+        // Escape closes the record window, never the device window.
+        QTest::keyClick(tree, Qt::Key_Escape);
+        QTRY_VERIFY(window.isNull());
+        QVERIFY(device->isVisible());
     }
 };
 

@@ -1,5 +1,6 @@
 #include <quillmere/About_Form.h>
 #include <quillmere/BTDevice_Form.h>
+#include <quillmere/BTRecord_Form.h>
 #include <quillmere/Bridge.h>
 
 #include "Strips.h"
@@ -138,6 +139,10 @@ BTDevice_Form::BTDevice_Form(Corvale::BTDevice& dev, QWidget* parent) : QDialog(
     connect(TT_About, &QAction::triggered, this, &BTDevice_Form::TT_About_Click);
     connect(Services->header(), &QHeaderView::sectionClicked, this,
             &BTDevice_Form::Services_ColumnClick);
+    connect(Services, &QTreeWidget::itemDoubleClicked, this, &BTDevice_Form::Services_DoubleClick);
+    Services->installEventFilter(this);
+    // The record windows go with this one, however it closes.
+    connect(this, &QDialog::finished, this, &BTDevice_Form::CloseRecords);
 
     Services->setItemSorter(&SSorter);
     Toolbar_Cache->setChecked(Corvale::BTDevice::getInquiryCache());
@@ -254,6 +259,18 @@ void BTDevice_Form::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
+bool BTDevice_Form::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Services && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            Services_DoubleClick();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void BTDevice_Form::reject() {
     if (CanClose()) QDialog::reject();
 }
@@ -314,6 +331,55 @@ void BTDevice_Form::Toolbar_Cache_Click() {
 
 void BTDevice_Form::Services_ColumnClick(int column) {
     Sort_Column(Services, SSorter, column);
+}
+
+void BTDevice_Form::Services_DoubleClick() {
+    // While a discovery runs the worker rewrites the services: the list is
+    // disabled then, and a call from code finds nothing to open either.
+    if (Inquiry.isRunning()) return;
+    const QTreeWidgetItem* row = Services->currentItem();
+    quint64 position = 0;
+    if (row == nullptr || !SortedList::recordIndex(row, position) ||
+        position >= Dev.Services().size())
+        return;
+    ShowRecord(Dev.Services()[position]);
+}
+
+void BTDevice_Form::ShowRecord(const Corvale::BTService& service) {
+    if (service.Record().empty()) {
+        showMessageBox(this, QStringLiteral("Service record"),
+                       QStringLiteral("The search gave no record bytes for this service: there "
+                                      "are no attributes to show."),
+                       QMessageBox::Information);
+        return;
+    }
+    // The same service again: its window comes to the front.
+    for (BTRecord_Form* open : findChildren<BTRecord_Form*>(Qt::FindDirectChildrenOnly)) {
+        if (open->isVisible() && open->shows(service)) {
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    // Non-modal, owned by this window: it works on its own copy of the
+    // service, so a Refresh here may replace the services meanwhile.
+    const QList<BTRecord_Form*> open = findChildren<BTRecord_Form*>(Qt::FindDirectChildrenOnly);
+    auto* record = new BTRecord_Form(service, this);
+    record->setAttribute(Qt::WA_DeleteOnClose);
+    // Each further one a step down and right of the last, so that none hides
+    // another whole.
+    for (auto it = open.crbegin(); it != open.crend(); ++it) {
+        if (!(*it)->isVisible()) continue;
+        const int step = scaledHeight(this, 24);
+        record->move((*it)->pos() + QPoint(step, step));
+        break;
+    }
+    record->show();
+}
+
+void BTDevice_Form::CloseRecords() {
+    for (BTRecord_Form* open : findChildren<BTRecord_Form*>(Qt::FindDirectChildrenOnly))
+        open->close();
 }
 
 void BTDevice_Form::TT_About_Click() {

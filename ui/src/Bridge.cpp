@@ -42,6 +42,20 @@ QString plainToolTip(const QString& text) {
     return Qt::convertFromPlainText(shown, Qt::WhiteSpaceNormal);
 }
 
+QString plainTitle(const QString& text) {
+    QString shown = capped(text, TitleLength);
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = u' ';
+    // Qt drops a "[*]" from a title (the place of the modified mark) and
+    // shows "[*][*]" as one "[*]".
+    shown.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+    // First strong isolate ... pop directional isolate: what is inside takes
+    // its own direction and ends every embedding or override it opened.
+    return QChar(0x2068) + shown + QChar(0x2069);
+}
+
 QString buttonText(const QString& text, const QFontMetrics& metrics, int width) {
     // No glyph is narrower than a pixel: what is cut here would not fit
     // anyway, and the text measured below stays short.

@@ -41,6 +41,9 @@ public slots:
     void Toolbar_Refresh_Click();
     void Toolbar_Cache_Click();
     void Services_ColumnClick(int column);
+    // A double-click on a row of the services list, or Enter on its focused
+    // row, opens that service's record in a window of its own.
+    void Services_DoubleClick();
     void TT_About_Click();
 
 signals:
@@ -51,6 +54,7 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
     // Every way out of the dialog comes here; refused while the worker runs.
@@ -72,6 +76,8 @@ private:
     void Sort_Column(SortedList* list, ColumnSorter& sorter, int column);
     void Sort_Image(SortedList* list, qint32 key);
     void ShowAbout();
+    void ShowRecord(const Corvale::BTService& service);
+    void CloseRecords();
 
     Corvale::BTDevice& Dev;
     ColumnSorter SSorter{3};

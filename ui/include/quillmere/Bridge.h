@@ -29,6 +29,11 @@ QString toStr(const std::wstring& text);
 inline constexpr qsizetype ToolTipLength = 300;
 // The longest text that a message box shows.
 inline constexpr qsizetype MessageLength = 2000;
+// The longest device text that a window title shows.
+inline constexpr qsizetype TitleLength = 80;
+// The longest text that a list or tree cell shows; the whole text stays with
+// the row (to copy) and its tool tip shows the first ToolTipLength characters.
+inline constexpr qsizetype CellLength = 500;
 
 // text cut to at most length characters, "..." (one character) ending a cut
 // text; a surrogate pair is never split.
@@ -38,6 +43,17 @@ QString capped(const QString& text, qsizetype length);
 // characters escaped and the whole marked as rich text, so that Qt shows
 // every character and lays out no markup from it.
 QString plainToolTip(const QString& text);
+// The part of a window title that shows text: one line (control characters
+// as spaces), capped at TitleLength, Qt's "[*]" placeholder doubled so that
+// it shows as written, and the whole isolated from the bidirectional text
+// around it, so that a direction override in it cannot reorder the
+// program's own words.
+QString plainTitle(const QString& text);
+// A cell's text: the text itself up to CellLength characters ("..." ending a
+// cut one). Cells draw plain text; a long one would only cost layout time.
+inline QString cellText(const QString& text) {
+    return capped(text, CellLength);
+}
 // A button's text that shows text as it is ('&' included), cut with "..."
 // to at most width pixels in the button's font.
 QString buttonText(const QString& text, const QFontMetrics& metrics, int width);
