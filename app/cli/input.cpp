@@ -131,11 +131,8 @@ public:
         while (!text.empty()) {
             ++lineNumber;
             const std::size_t newline = text.find('\n');
-            std::string_view line = text.substr(0, newline);
+            const std::string_view line = text.substr(0, newline);
             text.remove_prefix(newline == std::string_view::npos ? text.size() : newline + 1);
-            // hexdump -C's character column.
-            if (const std::size_t bar = line.find('|'); bar != std::string_view::npos)
-                line = line.substr(0, bar);
             if (!readLine(line)) {
                 error = "line " + std::to_string(lineNumber) + ", column " +
                         std::to_string(column_ + 1) + ": " + why_;
@@ -175,19 +172,38 @@ private:
             if (!takeOffset(*at, all[0].begin)) return false;
             return readGroups(line, all, 1, false);
         }
-        // hexdump's and od's offset: a long number before groups of two
-        // digits (or alone, ending a dump that had offsets), and only where it
-        // continues the bytes before it; otherwise the line is data.
+        // hexdump's and od's offset: a number of four digits or more before
+        // groups of exactly two (or alone, ending a dump that had offsets).
+        // Where it continues the bytes before it, it is one; where it does not,
+        // six digits or more still make it one, of a dump that is not whole;
+        // shorter, the line is data.
         if (const std::optional<std::size_t> at = offsetValue(first);
-            at && continues(*at) && (all.size() > 1 || sawOffset_)) {
+            at && (all.size() > 1 || sawOffset_)) {
             const std::size_t size = bytes_.size();
             const std::vector<unsigned char> last = lastLine_;
             const bool pending = repeatPending_, saw = sawOffset_;
-            if (takeOffset(*at, all[0].begin) && readGroups(line, all, 1, true)) return true;
-            bytes_.resize(size);
-            lastLine_ = last;
-            repeatPending_ = pending;
-            sawOffset_ = saw;
+            const auto restore = [&] {
+                bytes_.resize(size);
+                lastLine_ = last;
+                repeatPending_ = pending;
+                sawOffset_ = saw;
+            };
+            if (continues(*at)) {
+                if (!takeOffset(*at, all[0].begin)) return false;
+                if (readGroups(line, all, 1, true)) return true;
+                restore();
+            } else if (first.size() >= 6 && readGroups(line, all, 1, true)) {
+                restore();
+                if (repeatPending_)
+                    return fail(all[0].begin, "offset " + std::string(first) +
+                                                  " does not end the repeat of the line before "
+                                                  "\"*\"");
+                return fail(all[0].begin, "offset " + std::string(first) + " does not follow the " +
+                                              std::to_string(size) +
+                                              " bytes before it: the dump is not whole");
+            } else {
+                restore();
+            }
         }
         if (repeatPending_)
             return fail(all[0].begin,
@@ -227,12 +243,15 @@ private:
         std::vector<unsigned char> bytes;
         for (std::size_t i = from; i < all.size(); ++i) {
             // Two spaces or more before the rest of the line, which is exactly
-            // the bytes so far as characters: the character column.
-            if (i > from && bytes.size() > 0 && all[i].begin - all[i - 1].end >= 2 &&
+            // the bytes so far as characters (btmon, xxd), or those between
+            // bars (hexdump -C): the character column.
+            if (i > from && !bytes.empty() && all[i].begin - all[i - 1].end >= 2 &&
                 line.substr(all[i - 1].end, all[i].begin - all[i - 1].end).find(',') ==
-                    std::string_view::npos &&
-                trimmed(line.substr(all[i].begin)) == trimmed(printable(bytes)))
-                break;
+                    std::string_view::npos) {
+                const std::string_view rest = trimmed(line.substr(all[i].begin));
+                const std::string shown = printable(bytes);
+                if (rest == trimmed(shown) || rest == "|" + shown + "|") break;
+            }
             if (!readGroup(line, all[i], pairsOnly, bytes)) return false;
         }
         if (bytes.size() > kMaxInputBytes - bytes_.size())

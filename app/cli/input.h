@@ -28,9 +28,9 @@ std::optional<std::string> readInput(const std::string& path, std::string& error
 //   four digits or more before groups of exactly two (hexdump -C, od);
 //   offsets must follow the bytes before them, and hexdump's "*" (the line
 //   before repeats up to the next offset) is expanded;
-// - the character column after the bytes: hexdump -C's "|...|", and the
-//   column of btmon and xxd after two spaces, taken as such only when it is
-//   exactly those bytes as printable characters, so no digits are lost.
+// - the character column after two spaces or more: btmon's and xxd's, and
+//   hexdump -C's between bars, taken as such only when it is exactly the
+//   line's bytes as printable characters, so no digit is ever dropped.
 // Anything else is refused with the line and column of the first character
 // that is not understood. At most kMaxInputBytes bytes come out.
 std::optional<std::vector<unsigned char>> parseHex(std::string_view text, std::string& error);
