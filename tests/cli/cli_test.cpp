@@ -232,6 +232,7 @@ TEST(Cli, InquiryLengthIsAskedForInWholeUnitsRoundedUp) {
         {{"scan", "--length", "1"}, "1"},
         {{"scan", "--length", "2"}, "2"},
         {{"scan", "--length", "10"}, "8"},
+        {{"scan", "--length", "32"}, "25"},
         {{"scan", "--length", "60"}, "47"},
         {{"scan", "--length", "61"}, "48"},
     };
