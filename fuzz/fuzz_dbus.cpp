@@ -11,10 +11,6 @@
 // Input: up to four messages, each a shape byte (0-5: the shapes BlueZ
 // sends; 6, 7: any signature), an object path, then the values; containers
 // and variants take their types from the input as well.
-// First: the socket header that the compat layer's names shadow.
-#include <sys/socket.h>
-#undef SOCK_STREAM
-
 #include "bluez_objects.h"
 #include "dbus.h"
 

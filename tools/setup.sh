@@ -9,7 +9,7 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-c
           libcli11-dev nlohmann-json3-dev)
 if [ "$what" = test ]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
-             libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang)
+             libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang libexpat1-dev)
 fi
 
 "$(dirname "$0")/ensure-packages.sh" "${packages[@]}"

@@ -79,24 +79,4 @@ std::vector<BTLanguageBase> BTRecord::Languages() const {
     return languages;
 }
 
-// Not yet: the decoder through the platform's SDP functions.
-BTRecord BTRecord::Decode(std::span<const std::uint8_t> in) {
-    BTRecord record;
-    Decode(in, record);
-    return record;
-}
-
-void BTRecord::Decode(std::span<const std::uint8_t> in, BTRecord& into) {
-    into.bytes.assign(in.begin(), in.end());
-    into.elements.clear();
-    into.attributes.clear();
-    into.malformedAt = 0;
-    into.stop = BTRecordStop::Malformed;
-}
-
-// Not yet: the summaries.
-BTRecordSummary Summarize(const BTRecord&) {
-    return {};
-}
-
 }  // namespace Corvale

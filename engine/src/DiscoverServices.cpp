@@ -3,6 +3,9 @@
 
 #include "LookupBuffer.h"
 
+#include <utility>
+#include <vector>
+
 namespace Corvale {
 
 bool BTDevice::DiscoverServices() {
@@ -45,9 +48,13 @@ bool BTDevice::DiscoverServices() {
                 port = reinterpret_cast<const SOCKADDR_BTH*>(r.lpcsaBuffer->RemoteAddr.lpSockaddr)
                            ->port;
             BTUUID uuid;
-            if (r.lpBlob != nullptr && r.lpBlob->pBlobData != nullptr)
+            // The record as received, for every view of it later.
+            std::vector<std::uint8_t> record;
+            if (r.lpBlob != nullptr && r.lpBlob->pBlobData != nullptr) {
                 uuid = ServiceClassUUID(r.lpBlob->pBlobData, r.lpBlob->cbSize);
-            services.push_back(BTService(uuid, serviceName, comment, port));
+                record.assign(r.lpBlob->pBlobData, r.lpBlob->pBlobData + r.lpBlob->cbSize);
+            }
+            services.push_back(BTService(uuid, serviceName, comment, port, std::move(record)));
         }
         // Read before the lookup is closed, so that closing cannot change it.
         code = WSAGetLastError();

@@ -1,22 +1,68 @@
+#include <corvale/bt/utf8.h>
 #include <corvale/inspect/Documents.h>
 
 namespace Corvale::Inspect {
 
-// Not yet: the documents are empty objects.
-Json deviceJson(const BTDevice&) {
-    return Json::object();
+Json deviceJson(const BTDevice& device) {
+    const BTClassOfDevice& cod = device.COD();
+    Json services = Json::array();
+    if (cod.getServices() != 0) {
+        // The service texts one per line: none of them holds a line end.
+        const std::string joined = Bt::toUtf8(cod.strServices(L"\n"));
+        for (std::size_t at = 0; at <= joined.size();) {
+            const std::size_t end = std::min(joined.find('\n', at), joined.size());
+            services.push_back(joined.substr(at, end - at));
+            at = end + 1;
+        }
+    }
+    Json j = Json::object();
+    j["address"] = Bt::toUtf8(device.Address().asString());
+    j["name"] = Bt::toUtf8(device.Name());
+    j["class"] = cod.value();
+    j["major"] = Bt::toUtf8(cod.strMajor());
+    j["minor"] = Bt::toUtf8(cod.strMinor());
+    j["services"] = std::move(services);
+    return j;
 }
-Json radiosJson(const std::vector<BTDevice>&) {
-    return Json::object();
+
+namespace {
+
+Json list(const char* key, const std::vector<BTDevice>& devices) {
+    Json items = Json::array();
+    for (const BTDevice& d : devices) items.push_back(deviceJson(d));
+    Json j = Json::object();
+    j[key] = std::move(items);
+    return j;
 }
-Json devicesJson(const std::vector<BTDevice>&) {
-    return Json::object();
+
+}  // namespace
+
+Json radiosJson(const std::vector<BTDevice>& radios) {
+    return list("radios", radios);
 }
-Json serviceJson(const BTService&) {
-    return Json::object();
+
+Json devicesJson(const std::vector<BTDevice>& devices) {
+    return list("devices", devices);
 }
-Json servicesJson(const BTDevice&) {
-    return Json::object();
+
+Json serviceJson(const BTService& service) {
+    Json j = Json::object();
+    j["name"] = Bt::toUtf8(service.Name());
+    j["comment"] = Bt::toUtf8(service.Comment());
+    j["port"] = service.Port();
+    j["class"] = uuidJsonText(service.UUID());
+    j["record"] =
+        service.Record().empty() ? Json(nullptr) : recordJson(BTRecord::Decode(service.Record()));
+    return j;
+}
+
+Json servicesJson(const BTDevice& device) {
+    Json services = Json::array();
+    for (const BTService& s : device.Services()) services.push_back(serviceJson(s));
+    Json j = Json::object();
+    j["address"] = Bt::toUtf8(device.Address().asString());
+    j["services"] = std::move(services);
+    return j;
 }
 
 }  // namespace Corvale::Inspect

@@ -1,9 +1,8 @@
 // The SDP client: its requests, its checks of every response, and whole
 // searches against a scripted peer through its real packet transport.
-// First: it includes the socket headers that the compat layer shadows.
-#include "sdp_peer.h"
-
 #include <corvale/bluez/sdp_client.h>
+
+#include "sdp_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +16,7 @@ namespace {
 constexpr GUID kL2cap{0x00000100, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
 const Bytes kHeadset = rfcommRecord(0x10001, 0x1112, 2, "Headset", "Voice gateway");
 const Bytes kSerial = rfcommRecord(0x10002, 0x1101, 5, "Serial Port", "COM");
-const Bytes kBoth = seq({kHeadset, kSerial});
+const Bytes kBoth = sequence({kHeadset, kSerial});
 
 }  // namespace
 
@@ -51,15 +50,15 @@ TEST(SdpResponse, EveryLengthIsCheckedAgainstTheBytesReceived) {
         Bytes pdu;
         DWORD code;
     } cases[] = {
-        {"well formed", response(seq({}), {}, 5), ERROR_SUCCESS},
-        {"another transaction", response(seq({}), {}, 6), ERROR_INVALID_DATA},
+        {"well formed", response(sequence({}), {}, 5), ERROR_SUCCESS},
+        {"another transaction", response(sequence({}), {}, 6), ERROR_INVALID_DATA},
         {"another PDU", {0x03, 0x00, 0x05, 0x00, 0x00}, ERROR_INVALID_DATA},
         {"parameter length too long", {7, 0, 5, 0, 9, 0, 2, 0x35, 0, 0}, ERROR_INVALID_DATA},
         {"parameter length too short", {7, 0, 5, 0, 4, 0, 2, 0x35, 0, 0}, ERROR_INVALID_DATA},
         {"byte count past the end", {7, 0, 5, 0, 5, 0, 9, 0x35, 0, 0}, ERROR_INVALID_DATA},
         {"state length past the end", {7, 0, 5, 0, 5, 0, 2, 0x35, 0, 2}, ERROR_INVALID_DATA},
         {"no state length", {7, 0, 5, 0, 4, 0, 2, 0x35, 0}, ERROR_INVALID_DATA},
-        {"state longer than 16", response(seq({}), Bytes(17, 1), 5), ERROR_INVALID_DATA},
+        {"state longer than 16", response(sequence({}), Bytes(17, 1), 5), ERROR_INVALID_DATA},
         {"error response", be(3, 2, {1, 0, 5, 0, 2}), ERROR_NOT_SUPPORTED},
         {"error: insufficient resources", be(6, 2, {1, 0, 5, 0, 2}), ERROR_RETRY},
         {"error response without a code", {0x01, 0x00, 0x05, 0x00, 0x00}, ERROR_INVALID_DATA},
@@ -181,8 +180,8 @@ TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
     } cases[] = {
         {"two records", kBoth, 2},
         {"long form length", longForm, 1},
-        {"not a sequence", str("records"), 0},
-        {"a record that is not a sequence", seq({kHeadset, u16(4)}), 0},
+        {"not a sequence", text("records"), 0},
+        {"a record that is not a sequence", sequence({kHeadset, uint16(4)}), 0},
         {"bytes after the answer", cat({kBoth, {0x00}}), 0},
     };
     for (const Case& c : cases) {
@@ -192,7 +191,7 @@ TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
         EXPECT_EQ(records.size(), c.records) << c.what;
     }
     std::vector<SdpRecord> records;
-    EXPECT_EQ(splitRecords(seq({}), records), ERROR_SUCCESS);
+    EXPECT_EQ(splitRecords(sequence({}), records), ERROR_SUCCESS);
     for (std::size_t n = 0; n < kBoth.size(); ++n)
         EXPECT_EQ(splitRecords(Bytes(kBoth.begin(), kBoth.begin() + n), records),
                   ERROR_INVALID_DATA)
@@ -201,10 +200,13 @@ TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
 
 TEST(SdpRecords, NameCommentAndPortAreReadFromTheRecord) {
     const auto stack = [](const Bytes& l2cap, const Bytes& rfcomm) {
-        return attr(0x0004, seq({seq({uuid16(0x0100), l2cap}), seq({uuid16(0x0003), rfcomm})}));
+        return attr(0x0004, sequence({sequence({uuid16(0x0100), l2cap}),
+                                      sequence({uuid16(0x0003), rfcomm})}));
     };
-    const Bytes rfcomm12 = seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(12)})});
-    const Bytes rfcomm8 = seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(8)})});
+    const Bytes rfcomm12 =
+        sequence({sequence({uuid16(0x0100)}), sequence({uuid16(0x0003), uint8(12)})});
+    const Bytes rfcomm8 =
+        sequence({sequence({uuid16(0x0100)}), sequence({uuid16(0x0003), uint8(8)})});
     using Text = std::optional<std::string>;
     struct Case {
         const char* what;
@@ -215,35 +217,40 @@ TEST(SdpRecords, NameCommentAndPortAreReadFromTheRecord) {
         {"RFCOMM record", Bytes(kHeadset.begin() + 2, kHeadset.end()), "Headset", "Voice gateway",
          2},
         {"text up to a NUL, bytes as received",
-         cat({attr(0x0100, str(std::string("Printer\0junk", 12))),
-              attr(0x0101, str("\xC3\xA9\xFF"))}),
+         cat({attr(0x0100, text(std::string("Printer\0junk", 12))),
+              attr(0x0101, text("\xC3\xA9\xFF"))}),
          "Printer", "\xC3\xA9\xFF", std::nullopt},
         {"attributes of the wrong type",
-         cat({attr(0x0100, u16(3)), attr(0x0101, seq({})), attr(0x0004, str("x"))}),
+         cat({attr(0x0100, uint16(3)), attr(0x0101, sequence({})), attr(0x0004, text("x"))}),
          {},
          {},
          {}},
-        {"L2CAP PSM only", attr(0x0004, seq({seq({uuid16(0x0100), u16(0x1001)})})), {}, {}, 0x1001},
-        {"both: the channel wins", stack(u16(3), u8(9)), {}, {}, 9},
+        {"L2CAP PSM only",
+         attr(0x0004, sequence({sequence({uuid16(0x0100), uint16(0x1001)})})),
+         {},
+         {},
+         0x1001},
+        {"both: the channel wins", stack(uint16(3), uint8(9)), {}, {}, 9},
         {"128-bit UUIDs",
-         attr(0x0004, seq({seq({uuid128(0x0100)}), seq({uuid128(3), u8(4)})})),
+         attr(0x0004, sequence({sequence({uuid128(Corvale::Bt::onBase<GUID>(0x0100))}),
+                                sequence({uuid128(Corvale::Bt::onBase<GUID>(3)), uint8(4)})})),
          {},
          {},
          4},
         {"no PSM, no channel", stack({}, {}), {}, {}, {}},
-        {"channel of the wrong type", stack({}, str("7")), {}, {}, {}},
+        {"channel of the wrong type", stack({}, text("7")), {}, {}, {}},
         {"alternative: the first stack",
          attr(0x0004, cat({be(rfcomm12.size() + rfcomm8.size(), 1, {0x3D}), rfcomm12, rfcomm8})),
          {},
          {},
          12},
-        {"descriptor that is not a sequence", attr(0x0004, seq({uuid16(0x0100)})), {}, {}, {}},
+        {"descriptor that is not a sequence", attr(0x0004, sequence({uuid16(0x0100)})), {}, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Bytes record = seq({c.attributes});
+        const Bytes record = sequence({c.attributes});
         std::vector<SdpRecord> records;
-        ASSERT_EQ(splitRecords(seq({record}), records), ERROR_SUCCESS);
+        ASSERT_EQ(splitRecords(sequence({record}), records), ERROR_SUCCESS);
         ASSERT_EQ(records.size(), 1u);
         EXPECT_EQ(records[0].bytes, record);
         EXPECT_EQ(records[0].name, c.name);

@@ -1,17 +1,15 @@
-// SDP data elements and PDUs written out byte by byte as the Bluetooth Core Specification
-// (Vol 3, Part B) lays them out, so the client is checked against
-// the wire format rather than against itself; and a scripted SDP server at the
-// other end of a real packet socket (a Unix SOCK_SEQPACKET pair), so the
-// client's own transport does the waiting.
+// SDP records written with the shared encoder (itself checked against the
+// layout of the Bluetooth Core Specification, Vol 3, Part B), PDUs framed byte
+// by byte, and a scripted SDP server at the other end of a real packet socket
+// (a Unix SOCK_SEQPACKET pair), so the client's own transport does the waiting.
 #pragma once
+
+#include <corvale/bluez/sdp_client.h>
+#include <corvale/bt/sdp.h>
 
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-// The compat layer defines it as Windows does (the same value, 1).
-#undef SOCK_STREAM
-
-#include <corvale/bluez/sdp_client.h>
 
 #include <algorithm>
 #include <chrono>
@@ -28,40 +26,31 @@
 
 namespace sdpwire {
 
-using Bytes = std::vector<std::uint8_t>;
+using namespace Corvale::Bt::Sdp;
 
 inline Bytes cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
     return out;
 }
-// `head` followed by the n low bytes of v, big-endian.
+// `head` followed by the n low bytes of v, big-endian: the plain fields of a PDU.
 inline Bytes be(std::uint32_t v, int n, Bytes head = {}) {
     for (int i = n - 1; i >= 0; --i) head.push_back(static_cast<std::uint8_t>(v >> 8 * i));
     return head;
 }
-inline const auto u8 = [](std::uint8_t v) { return be(v, 1, {0x08}); };
-inline const auto u16 = [](std::uint16_t v) { return be(v, 2, {0x09}); };
-inline const auto uuid16 = [](std::uint16_t v) { return be(v, 2, {0x19}); };
-// A short UUID in its 128-bit form on the Bluetooth base UUID.
-inline Bytes uuid128(std::uint16_t v) {
-    return cat({be(v, 4, {0x1C}),
-                {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB}});
+// One attribute of a record: its ID, then its value.
+inline Bytes attr(std::uint16_t id, const Bytes& value) {
+    return cat({uint16(id), value});
 }
-inline Bytes str(const std::string& s) {
-    return cat({be(s.size(), 1, {0x25}), Bytes(s.begin(), s.end())});
-}
-inline Bytes seq(std::initializer_list<Bytes> items) {
-    const Bytes body = cat(items);
-    return cat({body.size() < 256 ? be(body.size(), 1, {0x35}) : be(body.size(), 2, {0x36}), body});
-}
-inline const auto attr = [](std::uint16_t id, const Bytes& v) { return cat({u16(id), v}); };
 
 inline Bytes rfcommRecord(std::uint32_t handle, std::uint16_t serviceClass, std::uint8_t channel,
                           const std::string& name, const std::string& comment) {
-    return seq({attr(0x0000, be(handle, 4, {0x0A})), attr(0x0001, seq({uuid16(serviceClass)})),
-                attr(0x0004, seq({seq({uuid16(0x0100)}), seq({uuid16(0x0003), u8(channel)})})),
-                attr(0x0100, str(name)), attr(0x0101, str(comment))});
+    return record({{0x0000, uint32(handle)},
+                   {0x0001, sequence({uuid16(serviceClass)})},
+                   {0x0004, sequence({sequence({uuid16(0x0100)}),
+                                      sequence({uuid16(0x0003), uint8(channel)})})},
+                   {0x0100, text(name)},
+                   {0x0101, text(comment)}});
 }
 
 // A ServiceSearchAttributeResponse (transaction 0: the scripted peer puts in the request's).

@@ -211,6 +211,7 @@ TEST_F(SimTest, HostileDevicesBecomeSafeRecords) {
             EXPECT_EQ(Compat::toUtf8(s.Name()), c.records[i].name.value_or(""));
             EXPECT_EQ(s.Port(), c.records[i].port.value_or(0));
             EXPECT_EQ(s.UUID(), c.uuid);
+            EXPECT_EQ(s.Record(), c.records[i].bytes.value_or(std::vector<BYTE>{}));
         }
         EXPECT_TRUE(noHandlesOpen());
     }

@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace Corvale {
 
@@ -25,5 +27,22 @@ std::optional<std::string_view> UuidName(const BTUUID& uuid);
 // specific to the first of the record's service classes that defines it
 // ("SupportedFeatures" in a Hands-Free record). None when no table knows it.
 std::optional<std::string> AttributeName(const BTRecord& record, std::uint16_t id);
+
+// AttributeName for every attribute of one record, with what the names depend
+// on (the record's languages and service classes) read once: the way to name
+// all attributes of a long record.
+class BTAttributeNamer {
+public:
+    explicit BTAttributeNamer(const BTRecord& record);
+    std::optional<std::string> operator()(std::uint16_t id) const;
+
+private:
+    std::vector<BTLanguageBase> languages;
+    // (base, place in `languages`), sorted: a long list is searched, not walked.
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> bases;
+    // The record's classes that define attributes of their own, in the
+    // record's order, each once.
+    std::vector<std::uint16_t> classes;
+};
 
 }  // namespace Corvale

@@ -3,10 +3,11 @@
 #include "bluez_objects.h"
 #include "dbus.h"
 #include "errors.h"
-#include "record_xml.h"
+
+#include <corvale/bt/record_xml.h>
+#include <corvale/bt/uuid.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace Corvale::Bluez {
 
@@ -17,6 +18,8 @@ using Compat::ServiceResult;
 
 namespace {
 
+using Compat::ListQuery;
+
 constexpr const char* kService = "org.bluez";
 constexpr const char* kObjectManager = "org.freedesktop.DBus.ObjectManager";
 constexpr const char* kProfileManager = "org.bluez.ProfileManager1";
@@ -25,26 +28,6 @@ constexpr unsigned kDefaultInquiryUnits = 8;  // 10.24 s
 constexpr unsigned kMaxInquiryUnits = 0x30;   // the longest inquiry HCI allows
 constexpr ULONG kMaxRfcommChannel = 30;
 constexpr std::size_t kMaxLateSignals = 4096;
-
-// A list gathered before the lookup opens, handed out one by one.
-template <typename Result>
-class ListQuery final : public Query<Result> {
-public:
-    explicit ListQuery(std::vector<Result> items) : items_(std::move(items)) {}
-    DWORD next(Result& out) override {
-        if (at_ >= items_.size()) return WSA_E_NO_MORE;
-        out = std::move(items_[at_++]);
-        return 0;
-    }
-
-private:
-    std::vector<Result> items_;
-    std::size_t at_ = 0;
-};
-
-bool sameGuid(const GUID& a, const GUID& b) {
-    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
-}
 
 }  // namespace
 
@@ -110,11 +93,12 @@ DWORD managedObjects(Dbus::Connection& bus, Dbus::Objects& objects, bool radio) 
 
 }  // namespace
 
-DWORD BluezBackend::adapters(Dbus::Connection& bus, std::vector<Adapter>& out, Context context) {
+DWORD BluezBackend::adapters(Context context, Dbus::Connection*& bus, std::vector<Adapter>& out) {
     out.clear();
+    if (DWORD r = connection(bus, context)) return r;
     const bool radio = context == Context::Radio;
     Dbus::Objects objects;
-    if (DWORD r = managedObjects(bus, objects, radio)) return r;
+    if (DWORD r = managedObjects(*bus, objects, radio)) return r;
     for (const auto& [path, interfaces] : objects) {
         auto it = interfaces.find(kAdapterInterface);
         if (it == interfaces.end()) continue;
@@ -135,7 +119,9 @@ DWORD BluezBackend::adapters(Dbus::Connection& bus, std::vector<Adapter>& out, C
     return 0;
 }
 
-DWORD BluezBackend::poweredAdapter(const std::vector<Adapter>& all, const Adapter*& out) {
+DWORD BluezBackend::poweredAdapter(Dbus::Connection*& bus, std::vector<Adapter>& all,
+                                   const Adapter*& out) {
+    if (DWORD r = adapters(Context::Lookup, bus, all)) return r;
     if (all.empty()) return lookupCode(Cause::NoAdapter);
     const auto it =
         std::find_if(all.begin(), all.end(), [](const Adapter& a) { return a.powered; });
@@ -148,9 +134,8 @@ DWORD BluezBackend::radios(std::vector<RadioInfo>& out) {
     out.clear();
     std::lock_guard<std::mutex> lock(mutex_);
     Dbus::Connection* bus = nullptr;
-    if (DWORD r = connection(bus, Context::Radio)) return r;
     std::vector<Adapter> all;
-    if (DWORD r = adapters(*bus, all, Context::Radio)) return r;
+    if (DWORD r = adapters(Context::Radio, bus, all)) return r;
     if (all.empty()) return radioCode(Cause::NoAdapter);
     for (const Adapter& a : all) {
         RadioInfo info;
@@ -224,11 +209,9 @@ DWORD BluezBackend::inquire(const Compat::InquiryParams& params,
     if (params.length > kMaxInquiryUnits) return WSAEINVAL;
     std::lock_guard<std::mutex> lock(mutex_);
     Dbus::Connection* bus = nullptr;
-    if (DWORD r = connection(bus, Context::Lookup)) return r;
     std::vector<Adapter> all;
-    if (DWORD r = adapters(*bus, all, Context::Lookup)) return r;
     const Adapter* adapter = nullptr;
-    if (DWORD r = poweredAdapter(all, adapter)) return r;
+    if (DWORD r = poweredAdapter(bus, all, adapter)) return r;
 
     std::vector<DeviceResult> devices;
     if (!params.flushCache) {
@@ -246,12 +229,9 @@ DWORD BluezBackend::inquire(const Compat::InquiryParams& params,
 DWORD BluezBackend::searchServices(const Compat::ServiceSearchParams& params,
                                    std::unique_ptr<Query<ServiceResult>>& out) {
     if (params.device == 0) return WSAEINVAL;
-    GUID pattern = params.restriction;
-    if (sameGuid(pattern, GUID{})) {
-        // No restriction: every record holds the L2CAP UUID.
-        pattern =
-            GUID{0x00000100, 0x0000, 0x1000, {0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    }
+    // No restriction: every record holds the L2CAP UUID.
+    const GUID pattern =
+        Bt::sameGuid(params.restriction, GUID{}) ? Bt::onBase<GUID>(0x0100) : params.restriction;
     std::function<std::unique_ptr<SdpTransport>()> makeTransport;
     SdpLimits limits;
     {
@@ -259,11 +239,9 @@ DWORD BluezBackend::searchServices(const Compat::ServiceSearchParams& params,
         // the device is one of ours; the SDP exchange itself needs no lock.
         std::lock_guard<std::mutex> lock(mutex_);
         Dbus::Connection* bus = nullptr;
-        if (DWORD r = connection(bus, Context::Lookup)) return r;
         std::vector<Adapter> all;
-        if (DWORD r = adapters(*bus, all, Context::Lookup)) return r;
         const Adapter* powered = nullptr;
-        if (DWORD r = poweredAdapter(all, powered)) return r;
+        if (DWORD r = poweredAdapter(bus, all, powered)) return r;
         makeTransport = options_.transport;
         const bool local = std::any_of(
             all.begin(), all.end(), [&](const Adapter& a) { return a.address == params.device; });
@@ -300,21 +278,19 @@ namespace {
 // ProtocolDescriptorList (L2CAP, and RFCOMM with the channel unless the
 // caller let us choose), BrowseGroupList (public root), and the name (0x0100)
 // and description (0x0101) when there are any.
-std::vector<RecordAttribute> serviceRecord(const Compat::ServiceRegistration& reg) {
-    constexpr GUID kL2cap{0x0100, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    constexpr GUID kRfcomm{0x0003, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    constexpr GUID kPublicRoot{0x1002, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
-    std::vector<RecordElement> protocols{sequence({shortestUuid(kL2cap)})};
+std::vector<Bt::RecordAttribute> serviceRecord(const Compat::ServiceRegistration& reg) {
+    using E = Bt::RecordElement;
+    constexpr std::uint16_t kL2cap = 0x0100, kRfcomm = 0x0003, kPublicRoot = 0x1002;
+    std::vector<E> protocols{E::sequence({E::uuid16(kL2cap)})};
     if (reg.port != BT_PORT_ANY)
-        protocols.push_back(
-            sequence({shortestUuid(kRfcomm), unsigned8(static_cast<std::uint8_t>(reg.port))}));
-    std::vector<RecordAttribute> record{
-        {0x0001, sequence({shortestUuid(reg.serviceClassId)})},
-        {0x0004, sequence(std::move(protocols))},
-        {0x0005, sequence({shortestUuid(kPublicRoot)})},
+        protocols.push_back(E::sequence({E::uuid16(kRfcomm), E::unsignedInt(1, reg.port)}));
+    std::vector<Bt::RecordAttribute> record{
+        {0x0001, E::sequence({E::uuid(reg.serviceClassId)})},
+        {0x0004, E::sequence(std::move(protocols))},
+        {0x0005, E::sequence({E::uuid16(kPublicRoot)})},
     };
-    if (!reg.name.empty()) record.push_back({0x0100, text(reg.name)});
-    if (!reg.comment.empty()) record.push_back({0x0101, text(reg.comment)});
+    if (!reg.name.empty()) record.push_back({0x0100, E::text(reg.name)});
+    if (!reg.comment.empty()) record.push_back({0x0101, E::text(reg.comment)});
     return record;
 }
 
@@ -333,10 +309,15 @@ DWORD BluezBackend::unregister(Dbus::Connection& bus, const std::string& path) {
     return cause == Cause::NoAdapter ? 0 : lookupCode(cause);
 }
 
-DWORD BluezBackend::publish(Dbus::Connection& bus, const Compat::ServiceRegistration& reg) {
-    auto it = std::find_if(published_.begin(), published_.end(), [&](const Published& p) {
-        return sameGuid(p.serviceClass, reg.serviceClassId) && p.port == reg.port;
+std::vector<BluezBackend::Published>::iterator BluezBackend::findPublished(
+    const Compat::ServiceRegistration& reg) {
+    return std::find_if(published_.begin(), published_.end(), [&](const Published& p) {
+        return Bt::sameGuid(p.serviceClass, reg.serviceClassId) && p.port == reg.port;
     });
+}
+
+DWORD BluezBackend::publish(Dbus::Connection& bus, const Compat::ServiceRegistration& reg) {
+    const auto it = findPublished(reg);
     if (it != published_.end() && it->name == reg.name && it->comment == reg.comment) {
         // BlueZ already publishes the record on every radio.
         if (std::find(it->radios.begin(), it->radios.end(), reg.radio) == it->radios.end())
@@ -361,8 +342,8 @@ DWORD BluezBackend::publish(Dbus::Connection& bus, const Compat::ServiceRegistra
     p.comment = reg.comment;
     p.path = std::string(kProfilePrefix) + std::to_string(++nextProfile_);
     p.radios = std::move(radios);
-    const std::string uuid = uuidText(reg.serviceClassId);
-    const std::string xml = recordXml(serviceRecord(reg));
+    const std::string uuid = Bt::uuidText(Bt::uuidBytes(reg.serviceClassId));
+    const std::string xml = Bt::recordXml(serviceRecord(reg));
     const std::string name = reg.name;
     Dbus::Message reply;
     Dbus::Failure failure;
@@ -382,9 +363,7 @@ DWORD BluezBackend::publish(Dbus::Connection& bus, const Compat::ServiceRegistra
 }
 
 DWORD BluezBackend::withdraw(Dbus::Connection& bus, const Compat::ServiceRegistration& reg) {
-    auto it = std::find_if(published_.begin(), published_.end(), [&](const Published& p) {
-        return sameGuid(p.serviceClass, reg.serviceClassId) && p.port == reg.port;
-    });
+    const auto it = findPublished(reg);
     if (it == published_.end()) return WSASERVICE_NOT_FOUND;
     auto radio = std::find(it->radios.begin(), it->radios.end(), reg.radio);
     if (radio == it->radios.end()) return WSASERVICE_NOT_FOUND;
@@ -404,9 +383,8 @@ DWORD BluezBackend::setService(const Compat::ServiceRegistration& reg) {
         return WSAEINVAL;
     std::lock_guard<std::mutex> lock(mutex_);
     Dbus::Connection* bus = nullptr;
-    if (DWORD r = connection(bus, Context::Lookup)) return r;
     std::vector<Adapter> all;
-    if (DWORD r = adapters(*bus, all, Context::Lookup)) return r;
+    if (DWORD r = adapters(Context::Lookup, bus, all)) return r;
     if (all.empty()) return lookupCode(Cause::NoAdapter);
     if (std::none_of(all.begin(), all.end(),
                      [&](const Adapter& a) { return a.address == reg.radio; }))

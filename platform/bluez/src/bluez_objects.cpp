@@ -1,5 +1,7 @@
 #include "bluez_objects.h"
 
+#include <corvale/bt/address.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -8,29 +10,16 @@ namespace Corvale::Bluez {
 
 using Compat::DeviceResult;
 
-bool parseAddress(const std::string& text, BTH_ADDR& out) {
-    if (text.size() != 17) return false;
-    BTH_ADDR value = 0;
-    for (std::size_t i = 0; i < 17; ++i) {
-        const char c = text[i];
-        if (i % 3 == 2) {
-            if (c != ':') return false;
-            continue;
-        }
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            return false;
-        value = (value << 4) | static_cast<BTH_ADDR>(digit);
-    }
-    out = value;
-    return true;
+namespace {
+
+// "AA:BB:CC:DD:EE:FF" from bluetoothd: the address, or nothing when the text
+// is anything else.
+std::optional<BTH_ADDR> address(const std::optional<std::string>& text) {
+    if (!text) return std::nullopt;
+    return Bt::parseAddress(std::string_view(*text));
 }
+
+}  // namespace
 
 bool naturalLess(const std::string& a, const std::string& b) {
     std::size_t i = 0, j = 0;
@@ -64,10 +53,11 @@ bool under(const std::string& path, const std::string& parent) {
 
 Read readAdapter(const std::string& path, const Dbus::Properties& p, Adapter& out) {
     Dbus::BluezProperties got;
-    if (Dbus::readBluezProperties(p, got) < 0 || !got.address ||
-        !parseAddress(*got.address, out.address))
-        return Read::Bad;
-    if (out.address == 0) return Read::Skip;
+    const std::optional<BTH_ADDR> parsed =
+        Dbus::readBluezProperties(p, got) < 0 ? std::nullopt : address(got.address);
+    if (!parsed) return Read::Bad;
+    if (*parsed == 0) return Read::Skip;
+    out.address = *parsed;
     out.path = path;
     // Alias is the name the radio really broadcasts; Name is the system's.
     out.alias = got.alias ? *got.alias : got.name.value_or("");
@@ -78,11 +68,10 @@ Read readAdapter(const std::string& path, const Dbus::Properties& p, Adapter& ou
 
 bool readDevice(const Dbus::Properties& p, DeviceResult& out) {
     Dbus::BluezProperties got;
-    BTH_ADDR address = 0;
-    if (Dbus::readBluezProperties(p, got) < 0 || !got.address ||
-        !parseAddress(*got.address, address) || address == 0)
-        return false;
-    out.address = address;
+    const std::optional<BTH_ADDR> parsed =
+        Dbus::readBluezProperties(p, got) < 0 ? std::nullopt : address(got.address);
+    if (!parsed || *parsed == 0) return false;
+    out.address = *parsed;
     out.name = std::move(got.name);
     out.classOfDevice = got.classOfDevice;
     return true;

@@ -17,9 +17,6 @@ namespace Corvale::Bluez {
 inline constexpr const char* kAdapterInterface = "org.bluez.Adapter1";
 inline constexpr const char* kDeviceInterface = "org.bluez.Device1";
 
-// "AA:BB:CC:DD:EE:FF", nothing else.
-bool parseAddress(const std::string& text, BTH_ADDR& out);
-
 // Object paths in natural order: runs of digits compare as numbers, so hci2
 // comes before hci10.
 bool naturalLess(const std::string& a, const std::string& b);

@@ -1,7 +1,8 @@
 #include <corvale/bluez/sdp_client.h>
 
+#include <corvale/bt/sdp.h>
+
 #include <algorithm>
-#include <cstring>
 
 namespace Corvale::Bluez {
 
@@ -18,37 +19,10 @@ std::uint16_t be16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
 }
 
+// A 16-bit field of the PDU or its parameters (not a data element), big-endian.
 void put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
     out.push_back(static_cast<std::uint8_t>(v));
-}
-
-void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    put16(out, static_cast<std::uint16_t>(v >> 16));
-    put16(out, static_cast<std::uint16_t>(v));
-}
-
-// The short form of a UUID on the Bluetooth base UUID
-// (00000000-0000-1000-8000-00805F9B34FB), if it has one.
-bool onBase(const GUID& g) {
-    static constexpr UCHAR kBase4[8] = {0x80, 0x00, 0x00, 0x80, 0x5F, 0x9B, 0x34, 0xFB};
-    return g.Data2 == 0 && g.Data3 == 0x1000 && std::memcmp(g.Data4, kBase4, 8) == 0;
-}
-
-void putUuid(std::vector<std::uint8_t>& out, const GUID& g) {
-    if (onBase(g) && g.Data1 <= 0xFFFF) {
-        out.push_back(0x19);
-        put16(out, static_cast<std::uint16_t>(g.Data1));
-    } else if (onBase(g)) {
-        out.push_back(0x1A);
-        put32(out, g.Data1);
-    } else {
-        out.push_back(0x1C);
-        put32(out, g.Data1);
-        put16(out, g.Data2);
-        put16(out, g.Data3);
-        out.insert(out.end(), g.Data4, g.Data4 + 8);
-    }
 }
 
 // A short UUID of an element, when the element is a UUID on the base.
@@ -60,8 +34,7 @@ std::optional<ULONG> shortUuid(const SDP_ELEMENT_DATA& e) {
         case SDP_ST_UUID32:
             return e.data.uuid32;
         case SDP_ST_UUID128:
-            if (onBase(e.data.uuid128)) return e.data.uuid128.Data1;
-            return std::nullopt;
+            return Bt::shortForm(e.data.uuid128);
         default:
             return std::nullopt;
     }
@@ -109,17 +82,14 @@ std::optional<std::string> textAttribute(std::span<const std::uint8_t> record, U
 std::vector<std::uint8_t> buildSearchAttributeRequest(std::uint16_t transaction,
                                                       const GUID& pattern,
                                                       std::span<const std::uint8_t> continuation) {
-    std::vector<std::uint8_t> params;
-    // ServiceSearchPattern: a sequence of one UUID.
-    std::vector<std::uint8_t> uuid;
-    putUuid(uuid, pattern);
-    params.push_back(0x35);
-    params.push_back(static_cast<std::uint8_t>(uuid.size()));
-    params.insert(params.end(), uuid.begin(), uuid.end());
+    namespace Sdp = Bt::Sdp;
+    // ServiceSearchPattern: a sequence of one UUID, in its shortest form.
+    std::vector<std::uint8_t> params = Sdp::sequence({Sdp::uuid(pattern)});
     // MaximumAttributeByteCount: as much per response as the server will give.
     put16(params, 0xFFFF);
     // AttributeIDList: the range 0x0000-0xFFFF as one 32-bit value.
-    params.insert(params.end(), {0x35, 0x05, 0x0A, 0x00, 0x00, 0xFF, 0xFF});
+    const Sdp::Bytes range = Sdp::sequence({Sdp::uint32(0x0000FFFF)});
+    params.insert(params.end(), range.begin(), range.end());
     const std::size_t state = std::min(continuation.size(), kMaxContinuation);
     params.push_back(static_cast<std::uint8_t>(state));
     params.insert(params.end(), continuation.begin(), continuation.begin() + state);

@@ -1,6 +1,6 @@
-// BluetoothSdpGetElementData, BluetoothSdpGetAttributeValue and
-// BluetoothSdpGetContainerElementData over raw SDP record bytes, with the
-// results and codes Windows gives.
+// BluetoothSdpGetElementData, BluetoothSdpGetAttributeValue,
+// BluetoothSdpGetContainerElementData and BluetoothSdpEnumAttributes over raw
+// SDP record bytes, with the results and codes Windows gives.
 
 #include "sdp_decode.h"
 
@@ -283,4 +283,49 @@ extern "C" DWORD BluetoothSdpGetContainerElementData(LPBYTE pContainerStream,
         return ERROR_INVALID_PARAMETER;
     *pElement = Sdp::makeCursor(pContainerStream, cbContainerLength, offset + size);
     return ERROR_SUCCESS;
+}
+
+extern "C" BOOL BluetoothSdpEnumAttributes(LPBYTE pSDPStream, ULONG cbStreamSize,
+                                           PFN_BLUETOOTH_ENUM_ATTRIBUTES_CALLBACK pfnCallback,
+                                           LPVOID pvParam) {
+    if (pSDPStream == nullptr || pfnCallback == nullptr || cbStreamSize == 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const auto damaged = [] {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    };
+    // The record: one sequence of (attribute ID, value) pairs. Each pair is
+    // checked in full before it is handed out, so the callback sees every
+    // sound attribute before the first damage and nothing after it. A record
+    // whose header claims more bytes than there are (one cut short) is walked
+    // over the bytes present; bytes after the record's end are damage too.
+    if (pSDPStream[0] >> 3 != static_cast<unsigned>(Sdp::Type::Sequence)) return damaged();
+    Sdp::Header record;
+    const bool whole = Sdp::readHeader(pSDPStream, cbStreamSize, record);
+    std::size_t end = cbStreamSize;
+    if (whole) {
+        end = static_cast<std::size_t>(record.totalSize());
+    } else {
+        // Cut short: only the length prefix must be there to walk what is.
+        const auto lengthBytes =
+            Corvale::Bt::Sdp::detail::kDescriptors.entries[pSDPStream[0]].lengthBytes;
+        if (lengthBytes == 0 || cbStreamSize < 1u + lengthBytes) return damaged();
+        record.headerSize = 1u + lengthBytes;
+    }
+    std::size_t at = record.headerSize;
+    while (at < end) {
+        // The attribute ID: an unsigned 16-bit integer (descriptor 0x09).
+        if (end - at < 3 || pSDPStream[at] != 0x09) return damaged();
+        const auto id = static_cast<ULONG>((pSDPStream[at + 1] << 8) | pSDPStream[at + 2]);
+        at += 3;
+        SDP_ELEMENT_DATA value{};
+        std::size_t size = 0;
+        if (at >= end || !Sdp::decode(pSDPStream + at, end - at, 2, value, size)) return damaged();
+        if (!pfnCallback(id, pSDPStream + at, static_cast<ULONG>(size), pvParam)) return TRUE;
+        at += size;
+    }
+    if (!whole || end != cbStreamSize) return damaged();
+    return TRUE;
 }

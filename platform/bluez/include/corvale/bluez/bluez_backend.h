@@ -120,12 +120,15 @@ private:
     enum class Context { Radio, Lookup };
 
     DWORD connection(Dbus::Connection*& out, Context context);
-    // The adapters in natural path order (hci2 before hci10).
-    DWORD adapters(Dbus::Connection& bus, std::vector<Adapter>& out, Context context);
-    // The first powered one.
-    static DWORD poweredAdapter(const std::vector<Adapter>& all, const Adapter*& out);
+    // The bus (connected once) and the adapters on it in natural path order
+    // (hci2 before hci10).
+    DWORD adapters(Context context, Dbus::Connection*& bus, std::vector<Adapter>& out);
+    // The same for a lookup, and the first powered adapter among them.
+    DWORD poweredAdapter(Dbus::Connection*& bus, std::vector<Adapter>& all, const Adapter*& out);
     DWORD discover(Dbus::Connection& bus, const Adapter& adapter, std::chrono::milliseconds length,
                    std::vector<Compat::DeviceResult>& out);
+    // The record published for the registration's service class and port.
+    std::vector<Published>::iterator findPublished(const Compat::ServiceRegistration& registration);
     DWORD publish(Dbus::Connection& bus, const Compat::ServiceRegistration& registration);
     DWORD withdraw(Dbus::Connection& bus, const Compat::ServiceRegistration& registration);
     // Ends one registration with BlueZ; one that BlueZ no longer holds is gone already.

@@ -30,4 +30,11 @@ bool isValidUtf8(std::string_view text);
 // are: the caller decides what to do with them).
 void appendUtf8(std::string& out, char32_t codePoint);
 
+// The one conversion between wide text (UTF-16 where wchar_t has 16 bits, as
+// on Windows; UTF-32 elsewhere) and UTF-8. What a device or a system service
+// sent is untrusted: each ill-formed UTF-8 subpart, unpaired surrogate or
+// value past U+10FFFF becomes U+FFFD instead of failing.
+std::wstring fromUtf8(std::string_view utf8);
+std::string toUtf8(std::wstring_view wide);
+
 }  // namespace Corvale::Bt

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace Corvale::Bt {
 
@@ -83,5 +84,10 @@ constexpr G guidFromBytes(const std::uint8_t* b) {
     for (std::size_t i = 0; i < 8; ++i) g.Data4[i] = b[8 + i];
     return g;
 }
+
+// The lower-case 36-character text of a UUID without braces
+// ("00001101-0000-1000-8000-00805f9b34fb"), as BlueZ writes it on D-Bus and in
+// its record XML.
+std::string uuidText(const UuidBytes& bytes);
 
 }  // namespace Corvale::Bt

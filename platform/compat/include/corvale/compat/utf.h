@@ -1,14 +1,14 @@
-// Text conversion at the platform edge. What a remote device or a system
-// service sends is untrusted: invalid UTF-8 (bad bytes, overlong forms,
+// Text conversion at the platform edge: the shared conversions of corvale_bt,
+// under the names the compat layer has always used. What a remote device or a
+// system service sends is untrusted: invalid UTF-8 (bad bytes, overlong forms,
 // surrogates, truncated sequences) becomes U+FFFD instead of failing.
 #pragma once
 
-#include <string>
-#include <string_view>
+#include <corvale/bt/utf8.h>
 
 namespace Corvale::Compat {
 
-std::wstring fromUtf8(std::string_view utf8);
-std::string toUtf8(std::wstring_view wide);
+using Bt::fromUtf8;
+using Bt::toUtf8;
 
 }  // namespace Corvale::Compat

@@ -320,6 +320,11 @@ typedef struct _SDP_ELEMENT_DATA {
     } data;
 } SDP_ELEMENT_DATA, *PSDP_ELEMENT_DATA;
 
+// Called by BluetoothSdpEnumAttributes for each attribute of a record: its ID
+// and its value's whole element (header included). FALSE stops the walk.
+typedef BOOL (*PFN_BLUETOOTH_ENUM_ATTRIBUTES_CALLBACK)(ULONG uAttribId, LPBYTE pValueStream,
+                                                       ULONG cbStreamSize, LPVOID pvParam);
+
 // ------------------------------------------------------- FormatMessage
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
 #define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
@@ -358,6 +363,12 @@ DWORD BluetoothSdpGetContainerElementData(LPBYTE pContainerStream, ULONG cbConta
                                           PSDP_ELEMENT_DATA pData);
 DWORD BluetoothSdpGetElementData(LPBYTE pSdpStream, ULONG cbSdpStreamLength,
                                  PSDP_ELEMENT_DATA pData);
+// TRUE when the walk reached the record's end or the callback stopped it;
+// FALSE with ERROR_INVALID_PARAMETER for a null stream or callback, and with
+// ERROR_INVALID_DATA when the record is damaged: the attributes before the
+// damage have then been handed to the callback, in order.
+BOOL BluetoothSdpEnumAttributes(LPBYTE pSDPStream, ULONG cbStreamSize,
+                                PFN_BLUETOOTH_ENUM_ATTRIBUTES_CALLBACK pfnCallback, LPVOID pvParam);
 
 DWORD GetLastError(void);
 void SetLastError(DWORD dwErrCode);
