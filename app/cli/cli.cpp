@@ -43,21 +43,8 @@ std::uint32_t inquiryUnits(unsigned seconds) {
     return (seconds * 100 + 127) / 128;
 }
 
-// Engine text (UTF-16 on Windows, UTF-32 elsewhere) as UTF-8; an unpaired
-// surrogate becomes U+FFFD.
 std::string utf8(const std::wstring& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = static_cast<char32_t>(text[i]);
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() &&
-            static_cast<char32_t>(text[i + 1]) >= 0xDC00 &&
-            static_cast<char32_t>(text[i + 1]) <= 0xDFFF)
-            c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(text[++i]) - 0xDC00);
-        else if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
-            c = 0xFFFD;
-        Bt::appendUtf8(out, c);
-    }
-    return out;
+    return Bt::toUtf8(text);
 }
 
 // Text a device sent, for a line of text output: quoted and escaped so that
