@@ -164,7 +164,8 @@ check_corvale() { # wine output exit-code
     done
     corvale "$wine" decode --json "$record"
     if [ "$wine" = wine8 ]; then
-        [ "$rc" -ne 0 ] || fail "corvale decode under Wine 8, which has no SDP parser, succeeded"
+        [ "$rc" -ne 0 ] && grep -q "unimplemented function bthprops.cpl.BluetoothSdp" <<<"$err" ||
+            fail "corvale decode under Wine 8 did not end at its missing SDP parser (exit code $rc)"
     else
         [ "$rc" -eq 0 ] || fail "corvale decode $record under $wine: exit code $rc, $err"
         cp build/windows/corvale.out "build/windows/decode-$wine.json"
