@@ -20,7 +20,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,44 +76,20 @@ bool wellFormedXml(const std::string& text, int& records, std::string& error) {
     return ok;
 }
 
-// A JSON ELEMENT as documented: {"type": T, "value": V}, V fitting T,
-// children checked all the way down.
+// A RECORD as documented: attributes of {"id", "name", "value": ELEMENT},
+// each ELEMENT a known type with a value (the values' own forms are the
+// renderer's tests'), and "malformed_at".
 void expectElement(const Json& e) {
-    ASSERT_TRUE(e.is_object() && e.contains("type") && e.contains("value")) << e.dump();
-    const std::string type = e.at("type");
-    const Json& v = e.at("value");
-    static const std::regex uuid("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
-    if (type == "nil") {
-        EXPECT_TRUE(v.is_null());
-    } else if (type == "uint8" || type == "uint16" || type == "uint32") {
-        EXPECT_TRUE(v.is_number_unsigned()) << e.dump();
-    } else if (type == "int8" || type == "int16" || type == "int32") {
-        EXPECT_TRUE(v.is_number_integer()) << e.dump();
-    } else if (type == "uint64" || type == "int64" || type == "uint128" || type == "int128") {
-        const std::size_t digits = type.find("128") != std::string::npos ? 32 : 16;
-        EXPECT_TRUE(v.is_string() &&
-                    std::regex_match(v.get<std::string>(),
-                                     std::regex("0x[0-9a-f]{" + std::to_string(digits) + "}")))
-            << e.dump();
-    } else if (type == "uuid16" || type == "uuid32" || type == "uuid128") {
-        EXPECT_TRUE(v.is_string() && std::regex_match(v.get<std::string>(), uuid)) << e.dump();
-    } else if (type == "text" || type == "url") {
-        EXPECT_TRUE(v.is_string()) << e.dump();
-    } else if (type == "bool") {
-        EXPECT_TRUE(v.is_boolean());
-    } else if (type == "sequence" || type == "alternative") {
-        ASSERT_TRUE(v.is_array()) << e.dump();
-        for (const Json& child : v) expectElement(child);
-    } else {
-        ADD_FAILURE() << "unknown type " << type;
-    }
+    static const std::set<std::string> types = {
+        "nil",   "uint8", "uint16",   "uint32",      "uint64", "uint128", "int8",
+        "int16", "int32", "int64",    "int128",      "uuid16", "uuid32",  "uuid128",
+        "text",  "bool",  "sequence", "alternative", "url"};
+    ASSERT_TRUE(types.count(e.at("type").get<std::string>())) << e.dump();
+    if (e.at("type") == "sequence" || e.at("type") == "alternative")
+        for (const Json& child : e.at("value")) expectElement(child);
 }
-
-// A RECORD as documented.
 void expectRecord(const Json& record) {
-    ASSERT_TRUE(record.is_object());
-    ASSERT_TRUE(record.at("attributes").is_array());
-    ASSERT_TRUE(record.contains("malformed_at"));
+    ASSERT_TRUE(record.at("malformed_at").is_null() || record.at("malformed_at").is_number());
     for (const Json& a : record.at("attributes")) {
         EXPECT_TRUE(a.at("id").is_number_unsigned() && a.at("id").get<unsigned>() <= 0xFFFF);
         EXPECT_TRUE(a.at("name").is_string() || a.at("name").is_null());
@@ -290,21 +266,18 @@ TEST(Cli, DeviceListsReportEveryRadioAndDeviceInOrder) {
     }
 }
 
-class TempFile {
-public:
-    explicit TempFile(const std::vector<BYTE>& bytes)
-        : path_(std::filesystem::temp_directory_path() /
-                ("cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count_))) {
-        std::ofstream(path_, std::ios::binary)
+// A file holding bytes, removed with the object.
+struct TempFile {
+    explicit TempFile(const std::vector<BYTE>& bytes) {
+        std::ofstream(path, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
                    static_cast<std::streamsize>(bytes.size()));
     }
-    ~TempFile() { std::filesystem::remove(path_); }
-    std::string path() const { return path_.string(); }
-
-private:
-    std::filesystem::path path_;
-    static inline int count_ = 0;
+    ~TempFile() { std::filesystem::remove(path); }
+    static inline int count = 0;
+    const std::string path =
+        std::filesystem::temp_directory_path() /
+        ("cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
 };
 
 std::string hexText(const std::vector<BYTE>& bytes) {
@@ -359,7 +332,7 @@ TEST(Cli, ServicesOfEveryDemoDeviceInEachForm) {
 
             const TempFile file(*sent.bytes);
             const Outcome decodes[] = {
-                demo({"decode", file.path(), "--json"}),
+                demo({"decode", file.path, "--json"}),
                 demo({"decode", "--json"}, std::string(sent.bytes->begin(), sent.bytes->end())),
                 demo({"decode", "--hex", "-", "--json"}, hexText(*sent.bytes)),
             };
