@@ -11,13 +11,14 @@ start=$(date +%s)
 stage() { echo; echo "=== bluez: $* ($(($(date +%s) - start)) s)"; }
 
 stage "packages for the mock bus"
-tools/ensure-packages.sh --no-recommends dbus python3-dbusmock libsystemd-dev
+tools/ensure-packages.sh --no-recommends dbus python3-dbusmock libsystemd-dev libexpat1-dev
 
 stage "build"
 [ -f "$build/CMakeCache.txt" ] || cmake --preset default -B "$build"
-cmake --build "$build" -j2 --target bluez_sdp_test bluez_mock_test e2e_probe e2e_refresh_stall
+cmake --build "$build" -j2 --target bluez_sdp_test bluez_mock_test corvale_record_xml_tests \
+    e2e_probe e2e_refresh_stall
 
-stage "mock bluetoothd and scripted SDP peers"
+stage "mock bluetoothd, scripted SDP peers, the record XML that publication writes"
 ctest --test-dir "$build" --output-on-failure -R '^(Sdp|Backend|Engine|RecordXml|BluezCodes)'
 
 stage "end to end on the real stack under qemu"

@@ -7,6 +7,7 @@ Loads python-dbusmock's bluez5 template and adds what it lacks:
   for a new device, PropertiesChanged with RSSI for one it already holds;
 - devices that bluetoothd already holds but that are out of range;
 - a bluetoothd that leaves the bus in the middle of an inquiry;
+- an owner of org.bluez that floods an inquiry with devices that never were;
 - replies and properties of the wrong type, methods that fail or stall.
 StartDiscovery refuses a powered-off adapter, RegisterProfile a record that is
 not well-formed XML or a path registered twice, UnregisterProfile a path it
@@ -17,6 +18,7 @@ import os
 from xml.etree import ElementTree
 
 import dbus
+import dbus.lowlevel
 from dbusmock import OBJECT_MANAGER_IFACE, mockobject
 from dbusmock.templates import bluez5
 from gi.repository import GLib
@@ -61,6 +63,7 @@ def load(mock, parameters):
     bluez5.load(mock, parameters)
     mock.in_range = {}        # adapter path -> [(address, name, class)]
     mock.vanish_after = None  # ms after StartDiscovery
+    mock.flood = 0            # devices announced by the next StartDiscovery
     bluez = mockobject.objects['/org/bluez']
     bluez.profiles = set()
     bluez.AddMethods(bluez5.PROFILE_MANAGER_IFACE, [
@@ -121,6 +124,24 @@ def _announce(adapter_path):
     return False
 
 
+def _flood(adapter_path, count):
+    # Sent before StartDiscovery returns, so they all stand in the caller's
+    # queue when the inquiry begins. No objects stay behind them, and each
+    # carries more than a device's properties: a long Alias, a 4 KiB blob.
+    manager = mockobject.objects['/']
+    blob = dbus.ByteArray(bytes(4096), variant_level=1)
+    for i in range(count):
+        address = '00:0D:18:%02X:%02X:%02X' % (i >> 16 & 0xFF, i >> 8 & 0xFF, i & 0xFF)
+        props = _device_props(adapter_path, address, 'flood %d' % i, 0x5A020C, -70)
+        props['Alias'] = dbus.String('a' * 300, variant_level=1)
+        props['ServiceData'] = dbus.Dictionary({'blob': blob}, signature='sv', variant_level=1)
+        # Straight onto the bus: dbusmock's EmitSignal would log every one.
+        signal = dbus.lowlevel.SignalMessage('/', OBJECT_MANAGER_IFACE, 'InterfacesAdded')
+        signal.append(dbus.ObjectPath(_device_path(adapter_path, address)),
+                      {DEVICE_IFACE: props}, signature='oa{sa{sv}}')
+        manager.connection.send_message(signal)
+
+
 def _vanish():
     # bluetoothd dies: its name leaves the bus with it.
     os._exit(0)
@@ -134,6 +155,8 @@ def StartDiscovery(adapter):
         raise dbus.exceptions.DBusException('No filter', name='org.bluez.Error.Failed')
     props['Discovering'] = dbus.Boolean(True, variant_level=1)
     manager = mockobject.objects['/']
+    _flood(adapter.path, manager.flood)
+    manager.flood = 0
     GLib.timeout_add(30, _announce, adapter.path)
     if manager.vanish_after is not None:
         GLib.timeout_add(manager.vanish_after, _vanish)
@@ -177,6 +200,14 @@ def AddKnown(self, hci, address, name, cls):
 def VanishDuringDiscovery(self, delay_ms):
     '''The next StartDiscovery is followed, after delay_ms, by bluetoothd's end.'''
     self.vanish_after = delay_ms
+
+
+@dbus.service.method(MOCK_IFACE, in_signature='u', out_signature='')
+def FloodDuringDiscovery(self, count):
+    '''The next StartDiscovery announces `count` devices with distinct paths
+    and addresses (00:0D:18:xx:xx:xx, counting from 0) that bluetoothd does
+    not hold.'''
+    self.flood = count
 
 
 @dbus.service.method(MOCK_IFACE, in_signature='sss', out_signature='')

@@ -6,6 +6,7 @@
 #include <corvale/bluez/bluez_backend.h>
 #include <corvale/compat/messages.h>
 
+#include "bluez_objects.h"
 #include "dbus.h"
 #include "quick_backend.h"
 #include "sdp_peer.h"
@@ -275,6 +276,41 @@ TEST_F(BackendOnMock, InquiryAndCacheOnTheFirstPoweredRadioTouchingNothing) {
     ASSERT_TRUE(network.DiscoverRemoteDevices());
     EXPECT_EQ(network.RemoteDevices().size(), 5u) << "BlueZ now holds every device heard";
     EXPECT_EQ(mock.calls("/org/bluez/hci1", "StartDiscovery").size(), 2u);
+}
+
+TEST_F(BackendOnMock, AFloodOfMadeUpDevicesKeepsTheFirstHeardWithOnlyWhatWeRead) {
+    radio("hci0", "00:1A:7D:DA:71:00", "radio", 0x0C010C);
+    constexpr unsigned kFlood = 1500;
+    mock("FloodDuringDiscovery", "u", kFlood);
+    BluezBackend b(quick());
+    std::vector<DeviceResult> devices;
+    ASSERT_EQ(inquire(b, true, devices), ERROR_SUCCESS);
+    ASSERT_EQ(devices.size(), Heard::kMaxDevices);
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        ASSERT_EQ(*devices[i].address, 0x000D18000000u + i) << i;
+        ASSERT_EQ(devices[i].name, "flood " + std::to_string(i)) << i;
+    }
+
+    // What is kept of a device: the properties that are read, each of a size
+    // that BlueZ sends, under a path of such a size.
+    const auto textValue = [](std::string t) {
+        Dbus::Value v;
+        v.type = 's', v.text = std::move(t);
+        return v;
+    };
+    Heard heard;
+    heard.adapterPath = "/org/bluez/hci0";
+    const Dbus::Properties props{{"Address", textValue("00:0D:18:00:00:01")},
+                                 {"Name", textValue(std::string(Heard::kMaxText, 'n'))},
+                                 {"Alias", textValue(std::string(Heard::kMaxText + 1, 'a'))},
+                                 {"Icon", textValue("phone")},
+                                 {"RSSI", Dbus::Value{'n', {}, 0, -60, false}}};
+    heard.note("/org/bluez/hci0/" + std::string(Heard::kMaxPath, 'd'), props, true);
+    heard.note("/org/bluez/hci0/dev_1", props, true);
+    ASSERT_EQ(heard.order, std::vector<std::string>{"/org/bluez/hci0/dev_1"});
+    std::vector<std::string> kept;
+    for (const auto& [name, value] : heard.latest.at("/org/bluez/hci0/dev_1")) kept.push_back(name);
+    EXPECT_EQ(kept, (std::vector<std::string>{"Address", "Name"}));
 }
 
 TEST_F(BackendOnMock, ASearchOnOneOfOurOwnRadiosHasTightBounds) {

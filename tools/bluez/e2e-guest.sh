@@ -5,11 +5,25 @@
 # runs the probe: publish from one process, look from another, withdraw,
 # look again. Ends with one line "E2E RESULT: PASS" or "E2E RESULT: FAIL".
 #
-#   e2e-guest.sh <e2e_probe> <extracted bluez> <extracted bluez-test-tools> <e2e_refresh_stall>
+#   e2e-guest.sh <e2e_probe> <extracted bluez> <extracted bluez-test-tools> <e2e_refresh_stall> \
+#                <build dir>
+#
+# More checks go in tools/bluez/e2e.d/*.sh (see the README there): each runs,
+# in name order, while the record is published on both radios, with this
+# environment:
+#   E2E_BUILD      the build directory (the programs under test are there)
+#   E2E_BLUEZ      the extracted bluez package (its tools: $E2E_BLUEZ/usr/bin)
+#   E2E_BTT        the extracted bluez-test-tools package
+#   E2E_PROBE      e2e_probe
+#   E2E_RADIO0/1   the addresses of hci0 and hci1 ("00:AA:01:00:00:00")
+#   DBUS_SYSTEM_BUS_ADDRESS  the bus bluetoothd is on
+# A check prints "E2E: ..." lines and exits non-zero to fail the run.
 probe=$1
 bluez=$2
 btt=$3
 stall=$4
+here=$(dirname "$0")
+export E2E_BUILD="$5" E2E_BLUEZ="$bluez" E2E_BTT="$btt" E2E_PROBE="$probe"
 say() { echo "E2E: $*"; }
 finish() {
     say "bluetoothd log (last lines):"
@@ -57,8 +71,11 @@ DiscoverableTimeout = 0
 CONF
 STATE_DIRECTORY=/run/btstate "$bluez/usr/libexec/bluetooth/bluetoothd" -n -d -f /run/main.conf \
     > /run/bluetoothd.log 2>&1 &
+# Up once both adapters are there with their Adapter1 properties (an object
+# path answers introspection before bluetoothd has registered the adapter).
+adapter() { bus get-property org.bluez "/org/bluez/$1" org.bluez.Adapter1 Address > /dev/null 2>&1; }
 i=0
-until bus introspect org.bluez /org/bluez/hci1 > /dev/null 2>&1; do
+until adapter hci0 && adapter hci1; do
     i=$((i + 1))
     [ $i -gt 150 ] && { say "bluetoothd did not come up"; finish FAIL; }
     sleep 0.2
@@ -94,6 +111,17 @@ for hci in hci0 hci1; do
     say "$hci class as bluetoothd has it now: $(bus get-property org.bluez /org/bluez/$hci org.bluez.Adapter1 Class)"
 done
 "$probe" present || { exec 3>&-; finish FAIL; }
+
+# The checks of tools/bluez/e2e.d, while the record is still published.
+radio() { bus get-property org.bluez "/org/bluez/$1" org.bluez.Adapter1 Address | tr -d '"' | cut -d' ' -f2; }
+E2E_RADIO0=$(radio hci0)
+E2E_RADIO1=$(radio hci1)
+export E2E_RADIO0 E2E_RADIO1
+for check in "$here"/e2e.d/*.sh; do
+    [ -e "$check" ] || continue
+    say "check $(basename "$check")"
+    sh "$check" || { say "check $(basename "$check") failed"; exec 3>&-; finish FAIL; }
+done
 
 exec 3>&-
 wait $publisher

@@ -8,7 +8,8 @@
 # one published by another process with name, comment, class UUID and RFCOMM
 # channel) and, after withdrawal, sees that record gone. Last, the main window
 # on the same platform refreshes its local radios (e2e_refresh_stall), and the
-# longest stall of its event loop is printed.
+# longest stall of its event loop is printed, next to the same event loop's
+# pauses when idle. More checks: tools/bluez/e2e.d/ (see e2e-guest.sh).
 #
 #   bash tools/bluez/e2e.sh [build dir]     (default build/default; ~40 s)
 #
@@ -95,7 +96,7 @@ mount -t devtmpfs dev /host/dev
 mount -t tmpfs run /host/run
 $tmp_setup
 echo "E2E: guest up after \$(cut -d' ' -f1 /proc/uptime) s"
-chroot /host /bin/sh "$root/tools/bluez/e2e-guest.sh" "$probe" "$work/bluez" "$work/bluez-test-tools" "$stall"
+chroot /host /bin/sh "$root/tools/bluez/e2e-guest.sh" "$probe" "$work/bluez" "$work/bluez-test-tools" "$stall" "$build"
 sync
 poweroff -f
 echo o > /proc/sysrq-trigger

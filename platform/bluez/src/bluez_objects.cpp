@@ -95,12 +95,19 @@ std::vector<DeviceResult> cachedDevices(const Dbus::Objects& objects,
 void Heard::note(const std::string& path, const Dbus::Properties& p, bool heard) {
     auto it = latest.find(path);
     if (it == latest.end()) {
-        if (!heard) return;
+        if (!heard || order.size() >= kMaxDevices || path.size() > kMaxPath) return;
         order.push_back(path);
-        latest[path] = p;
-        return;
+        it = latest.emplace(path, Dbus::Properties{}).first;
     }
-    for (const auto& [k, v] : p) it->second[k] = v;
+    for (const char* name : Dbus::kBluezPropertyNames) {
+        const auto v = p.find(name);
+        if (v == p.end()) continue;
+        // A text longer than BlueZ ever sends is as good as none.
+        if (v->second.text.size() > kMaxText)
+            it->second.erase(name);
+        else
+            it->second[name] = v->second;
+    }
 }
 
 int onInterfacesAdded(sd_bus_message* m, void* userdata, sd_bus_error*) {

@@ -49,13 +49,27 @@ bool readDevice(const Dbus::Properties& p, Compat::DeviceResult& out);
 std::vector<Compat::DeviceResult> cachedDevices(const Dbus::Objects& objects,
                                                 const std::string& adapterPath);
 
-// What the signals of one inquiry told us.
+// What the signals of one inquiry told us. Whoever owns org.bluez decides
+// how many signals come and what they carry, so what is kept is bounded: the
+// first kMaxDevices devices heard, each with only the properties that
+// readDevice reads, and none of a size that BlueZ never sends.
 struct Heard {
+    // Far more than the devices one inquiry can hear.
+    static constexpr std::size_t kMaxDevices = 1024;
+    // Longer than any device path of bluetoothd ("/org/bluez/hci0/dev_..."
+    // is 37 characters).
+    static constexpr std::size_t kMaxPath = 256;
+    // The longest name Bluetooth carries (248 bytes); no property we read
+    // is longer.
+    static constexpr std::size_t kMaxText = 248;
+
     std::string adapterPath;
     std::vector<std::string> order;                  // device paths, first heard first
     std::map<std::string, Dbus::Properties> latest;  // what the signals carried
     bool vanished = false;                           // org.bluez left the bus
 
+    // Takes in what a signal said of the device at `path`; `heard`: the
+    // signal says that the inquiry hears it now.
     void note(const std::string& path, const Dbus::Properties& p, bool heard);
 };
 

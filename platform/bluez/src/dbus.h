@@ -112,6 +112,10 @@ struct BluezProperties {
     std::optional<bool> powered;                 // Powered (b), adapters only
 };
 
+// The names of those properties.
+inline constexpr const char* kBluezPropertyNames[] = {"Address", "Alias", "Name", "Class",
+                                                      "Powered"};
+
 // Reads them from one interface's properties. -EBADMSG when one of them is
 // there with another type; the others are read all the same.
 int readBluezProperties(const Properties& in, BluezProperties& out);

@@ -21,6 +21,9 @@
 // properties have the wrong types), is left out of the answer; the others
 // are reported.
 //
+// Inquiry: the devices heard, first heard first, up to 1,024 (whoever owns
+// org.bluez may announce any number; what is kept of each is bounded too).
+//
 // Caches: "cache" for an inquiry means the devices BlueZ already holds; SDP
 // records are never cached, a service search always asks the device.
 //

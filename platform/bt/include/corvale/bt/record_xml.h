@@ -1,8 +1,8 @@
 // BlueZ's XML form of an SDP service record: what bluetoothd's profile manager
-// takes as the ServiceRecord option of RegisterProfile, and what BlueZ's own
-// tools print for a record. It is written from a small element tree that says
-// nothing about where the record came from: publication builds one, and so
-// does anything that shows a record it has decoded.
+// takes as the ServiceRecord option of RegisterProfile. It is written from a
+// small element tree that says nothing about where the record came from:
+// publication builds one, and so does anything that shows a record it has
+// decoded.
 #pragma once
 
 #include <corvale/bt/sdp.h>
