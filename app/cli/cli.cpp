@@ -317,6 +317,9 @@ int run(const std::string& program, int argc, const char* const* argv) {
     } catch (const std::bad_alloc&) {
         std::cerr << program << ": out of memory\n";
         return kFailed;
+    } catch (const std::exception& e) {
+        std::cerr << program << ": " << e.what() << '\n';
+        return kFailed;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <thread>
@@ -29,7 +30,11 @@ bool isTerminal(std::FILE* stream) {
 
 void prepareStreams() {
 #ifdef _WIN32
+    // The console's code page outlives the program: the shell it runs in
+    // gets its own back at exit.
+    static const UINT previous = GetConsoleOutputCP();
     SetConsoleOutputCP(CP_UTF8);
+    std::atexit([] { SetConsoleOutputCP(previous); });
     // A record's raw bytes come through standard input unchanged: no CR LF
     // translation, no end at a 0x1A byte.
     _setmode(_fileno(stdin), _O_BINARY);
