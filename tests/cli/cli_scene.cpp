@@ -6,9 +6,9 @@
 //
 // SCENE: --demo (the demo neighbourhood), --hostile (devices whose names and
 // records carry hostile texts, see scenes.h), --null-radio (a radio with the
-// null address), --fail API NTH CODE (the NTH use of API fails with CODE),
-// --fail-from API NTH CODE (every use from the NTH on). --show-inquiry-length:
-// after the tool, say on standard error what length each inquiry asked for.
+// null address), --fail API NTH CODE (the NTH use of API fails with CODE).
+// --show-inquiry-length: after the tool, say on standard error what length
+// each inquiry asked for.
 #include "cli.h"
 #include "scenes.h"
 
@@ -48,14 +48,9 @@ int main(int argc, char** argv) {
             showLength = true;
         } else if (option == "--null-radio") {
             world.addRadio({.address = 0, .name = "null", .classOfDevice = 0x1C0104});
-        } else if ((option == "--fail" || option == "--fail-from") && i + 3 < argc) {
-            const Compat::Api api = apiNamed(argv[i + 1]);
-            const auto nth = static_cast<unsigned>(std::stoul(argv[i + 2]));
-            const auto code = static_cast<DWORD>(std::stoul(argv[i + 3]));
-            if (option == "--fail")
-                world.failCall(api, nth, code);
-            else
-                world.failFrom(api, nth, code);
+        } else if (option == "--fail" && i + 3 < argc) {
+            world.failCall(apiNamed(argv[i + 1]), static_cast<unsigned>(std::stoul(argv[i + 2])),
+                           static_cast<DWORD>(std::stoul(argv[i + 3])));
             i += 3;
         } else {
             std::fprintf(stderr, "cli-scene: unknown scene option %s\n", option.c_str());

@@ -99,56 +99,48 @@ void expectRecord(const Json& record) {
 
 // ---------------------------------------------------------------- usage
 
-TEST(Cli, UsageErrorsExitWith2AndSayWhatWasWrong) {
+// Usage errors exit with 2 and say on standard error what was wrong; help
+// and version go to standard output with 0. Nothing else is written.
+TEST(Cli, UsageErrorsHelpAndVersion) {
+    const std::string version = std::string("corvale-demo ") + CORVALE_VERSION + "\n";
     const struct {
         Args args;
-        const char* says;
+        std::vector<std::string> says;
+        int exitCode = 2;
         std::string input = {};
     } cases[] = {
-        {{}, "A subcommand is required"},
-        {{"scan", "--length", "0"}, "--length: Value 0 not in range 1 to 61"},
-        {{"scan", "--length", "62"}, "--length: Value 62 not in range 1 to 61"},
-        {{"scan", "--length", "two"}, "--length"},
-        {{"scan", "--frequency", "2"}, "--frequency"},
-        {{"services"}, "ADDRESS is required"},
-        {{"services", "5C:F3:70:12:8A"}, "not a Bluetooth address (XX:XX:XX:XX:XX:XX): 5C:F3"},
-        {{"services", "5C-F3-70-12-8A-41"}, "not a Bluetooth address"},
-        {{"services", "00:00:00:00:00:00"}, "the null address names no device"},
-        {{"services", "5C:F3:70:12:8A:41", "--json", "--xml"}, "excludes"},
-        {{"radios", "--xml"}, "--xml"},
-        {{"decode", "/nonexistent/record.bin"},
-         "cannot open /nonexistent/record.bin: No such file"},
-        {{"decode", "--hex"}, "line 1, column 4: 'g' is not a hexadecimal digit", "35 g0"},
+        {{}, {"A subcommand is required"}},
+        {{"scan", "--length", "0"}, {"--length: Value 0 not in range 1 to 61"}},
+        {{"scan", "--length", "62"}, {"--length: Value 62 not in range 1 to 61"}},
+        {{"scan", "--length", "two"}, {"--length"}},
+        {{"scan", "--frequency", "2"}, {"--frequency"}},
+        {{"services"}, {"ADDRESS is required"}},
+        {{"services", "5C:F3:70:12:8A"}, {"not a Bluetooth address (XX:XX:XX:XX:XX:XX): 5C:F3"}},
+        {{"services", "5C-F3-70-12-8A-41"}, {"not a Bluetooth address"}},
+        {{"services", "00:00:00:00:00:00"}, {"the null address names no device"}},
+        {{"services", "5C:F3:70:12:8A:41", "--json", "--xml"}, {"excludes"}},
+        {{"radios", "--xml"}, {"--xml"}},
+        {{"decode", "/nonexistent/record.bin"}, {"cannot open /nonexistent/record.bin: No such"}},
+        {{"decode", "--hex"}, {"line 1, column 4: 'g' is not a hexadecimal digit"}, 2, "35 g0"},
         {{"decode", "-"},
-         "standard input holds more than 16 MiB",
-         std::string((16 << 20) + 1, 'x')},
+         {"standard input holds more than 16 MiB"},
+         2,
+         std::string(16 << 20, 'x') + 'x'},
+        {{"--version"}, {version}, 0},
+        {{"--help"},
+         {"Usage: corvale-demo", "radios", "scan", "services", "decode", "Exit code"},
+         0},
+        {{"scan", "--help"}, {"--cache", "--length", "--json"}, 0},
+        {{"services", "--help"}, {"ADDRESS", "--cache", "--json", "--xml"}, 0},
+        {{"decode", "--help"}, {"FILE", "--hex", "--json", "--xml"}, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         const Outcome r = demo(c.args, c.input);
-        EXPECT_EQ(r.exitCode, 2) << describe(r);
-        EXPECT_NE(r.err.find(c.says), std::string::npos) << describe(r);
-        EXPECT_EQ(r.out, "");
-    }
-}
-
-TEST(Cli, HelpAndVersionGoToStandardOutput) {
-    const struct {
-        Args args;
-        std::vector<std::string> says;
-    } cases[] = {
-        {{"--version"}, {std::string("corvale-demo ") + CORVALE_VERSION + "\n"}},
-        {{"--help"}, {"Usage: corvale-demo", "radios", "scan", "services", "decode", "Exit code"}},
-        {{"scan", "--help"}, {"--cache", "--length", "--json"}},
-        {{"services", "--help"}, {"ADDRESS", "--cache", "--json", "--xml"}},
-        {{"decode", "--help"}, {"FILE", "--hex", "--json", "--xml"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const Outcome r = demo(c.args);
-        EXPECT_EQ(r.exitCode, 0) << describe(r);
-        EXPECT_EQ(r.err, "");
-        for (const std::string& s : c.says) EXPECT_NE(r.out.find(s), std::string::npos) << s;
+        EXPECT_EQ(r.exitCode, c.exitCode) << describe(r);
+        EXPECT_EQ(c.exitCode == 0 ? r.err : r.out, "");
+        for (const std::string& s : c.says)
+            EXPECT_NE((c.exitCode == 0 ? r.out : r.err).find(s), std::string::npos) << s;
     }
 }
 
@@ -201,23 +193,16 @@ TEST(Cli, BluetoothFailuresExitWith1WithTheEnginesErrorText) {
 // (so the inquiry lasts at least as long as asked); without it, the
 // platform's default.
 TEST(Cli, InquiryLengthIsAskedForInWholeUnitsRoundedUp) {
-    const struct {
-        Args args;
-        const char* length;
-    } cases[] = {
-        {{"scan"}, "default"},
-        {{"scan", "--length", "1"}, "1"},
-        {{"scan", "--length", "2"}, "2"},
-        {{"scan", "--length", "10"}, "8"},
-        {{"scan", "--length", "32"}, "25"},
-        {{"scan", "--length", "60"}, "47"},
-        {{"scan", "--length", "61"}, "48"},
+    const std::pair<const char*, const char*> cases[] = {
+        {nullptr, "default"}, {"1", "1"},   {"2", "2"},   {"10", "8"},
+        {"32", "25"},         {"60", "47"}, {"61", "48"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const Outcome r = scene({"--demo", "--show-inquiry-length"}, c.args);
+    for (const auto& [seconds, units] : cases) {
+        SCOPED_TRACE(seconds ? seconds : "no --length");
+        const Outcome r = scene({"--demo", "--show-inquiry-length"},
+                                seconds ? Args{"scan", "--length", seconds} : Args{"scan"});
         EXPECT_EQ(r.exitCode, 0) << describe(r);
-        EXPECT_EQ(r.err, std::string("inquiry length ") + c.length + "\n");
+        EXPECT_EQ(r.err, std::string("inquiry length ") + units + "\n");
     }
 }
 

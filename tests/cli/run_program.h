@@ -27,23 +27,18 @@ struct Outcome {
 };
 
 inline Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
-                      const std::string& input = {}, bool errorIsTerminal = false) {
+                          const std::string& input = {}, bool errorIsTerminal = false) {
     int in[2], out[2], err[2];
-    if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
+    if (::pipe2(in, O_CLOEXEC) || ::pipe2(out, O_CLOEXEC) ||
+        (errorIsTerminal ? ::openpty(&err[0], &err[1], nullptr, nullptr, nullptr)
+                         : ::pipe2(err, O_CLOEXEC)))
         throw std::runtime_error("pipe");
-    if (errorIsTerminal) {
-        if (::openpty(&err[0], &err[1], nullptr, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty");
-        ::fcntl(err[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(err[1], F_SETFD, FD_CLOEXEC);
-    } else if (::pipe2(err, O_CLOEXEC) != 0) {
-        throw std::runtime_error("pipe");
-    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    for (auto [from, to] : {std::pair{in[0], 0}, {out[1], 1}, {err[1], 2}})
+        posix_spawn_file_actions_adddup2(&actions, from, to);
+    // The terminal's ends are not close-on-exec: the child closes its copies.
+    for (int fd : {err[0], err[1]}) posix_spawn_file_actions_addclose(&actions, fd);
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -51,51 +46,40 @@ inline Outcome runProgram(const std::string& program, const std::vector<std::str
     const int spawned =
         ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    ::close(in[0]);
-    ::close(out[1]);
-    ::close(err[1]);
+    for (int fd : {in[0], out[1], err[1]}) ::close(fd);
     if (spawned != 0) throw std::runtime_error("cannot start " + program);
 
-    // Feed and drain at once: a program that writes much before it has read
-    // all of its input must not block either side.
+    // Feed and drain at once, so that neither side blocks the other.
     ::signal(SIGPIPE, SIG_IGN);
     ::fcntl(in[1], F_SETFL, O_NONBLOCK);
-    Outcome run;
+    Outcome outcome;
     std::size_t fed = 0;
-    int feed = in[1];
-    if (input.empty()) ::close(feed), feed = -1;
-    int outFd = out[0], errFd = err[0];
-    while (feed >= 0 || outFd >= 0 || errFd >= 0) {
-        pollfd fds[3] = {{feed, POLLOUT, 0}, {outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0) {
-            if (errno == EINTR) continue;
-            throw std::runtime_error("poll");
+    int fds[3] = {in[1], out[0], err[0]};
+    std::string* into[3] = {nullptr, &outcome.out, &outcome.err};
+    if (input.empty()) ::close(fds[0]), fds[0] = -1;
+    while (fds[0] >= 0 || fds[1] >= 0 || fds[2] >= 0) {
+        pollfd polled[3] = {{fds[0], POLLOUT, 0}, {fds[1], POLLIN, 0}, {fds[2], POLLIN, 0}};
+        if (::poll(polled, 3, -1) < 0 && errno != EINTR) throw std::runtime_error("poll");
+        if (fds[0] >= 0 && polled[0].revents) {
+            const ssize_t n = ::write(fds[0], input.data() + fed, input.size() - fed);
+            fed = n > 0 ? fed + static_cast<std::size_t>(n) : errno == EAGAIN ? fed : input.size();
+            if (fed == input.size()) ::close(fds[0]), fds[0] = -1;
         }
-        if (feed >= 0 && fds[0].revents) {
-            const ssize_t n = ::write(feed, input.data() + fed, input.size() - fed);
-            if (n > 0) fed += static_cast<std::size_t>(n);
-            if (n < 0 && errno != EAGAIN) fed = input.size();  // the program stopped reading
-            if (fed == input.size()) ::close(feed), feed = -1;
-        }
-        const auto drain = [](int& fd, short revents, std::string& to) {
-            if (fd < 0 || revents == 0) return;
+        for (int i = 1; i < 3; ++i) {
+            if (fds[i] < 0 || polled[i].revents == 0) continue;
             char buffer[65536];
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n > 0) {
-                to.append(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0 || errno != EINTR) {  // the end (a terminal gives EIO)
-                ::close(fd);
-                fd = -1;
-            }
-        };
-        drain(outFd, fds[1].revents, run.out);
-        drain(errFd, fds[2].revents, run.err);
+            const ssize_t n = ::read(fds[i], buffer, sizeof buffer);
+            if (n > 0)
+                into[i]->append(buffer, static_cast<std::size_t>(n));
+            else if (n == 0 || errno != EINTR)  // the end (a terminal's is EIO)
+                ::close(fds[i]), fds[i] = -1;
+        }
     }
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return outcome;
 }
 
 }  // namespace clitest
