@@ -1,9 +1,11 @@
 // ServiceClassUUID (the compat layer's decoder underneath) against
-// libbluetooth's sdp_extract_pdu + sdp_get_service_classes, on the same
-// records, in one run.
+// libbluetooth's sdp_extract_pdu + sdp_get_service_classes, and the whole
+// record decoded to a tree (BTRecord::Decode, through the same platform calls)
+// against sdp_extract_pdu alone, on the same records, in one run.
 #include <benchmark/benchmark.h>
 #include <corvale/Corvale.h>
 #include <corvale/bt/sdp.h>
+#include <corvale/platform/bluetooth_api.h>
 
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/sdp.h>
@@ -138,9 +140,112 @@ void bluez(benchmark::State& state, std::size_t which) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 
-// Both sides must find the same class on every record, or the race means
-// nothing.
+// The whole record to a tree. libbluetooth: sdp_extract_pdu and freeing
+// what it allocated (its attribute list, each value and, inside sequences,
+// each child). Ours: BTRecord::Decode into a new record, and into one that is
+// used again (its storage kept from the last record), as a loop over many
+// records would.
+void freeChildren(sdp_data_t* d) {
+    if (!SDP_IS_SEQ(d->dtd) && !SDP_IS_ALT(d->dtd)) return;
+    for (sdp_data_t* c = d->val.dataseq; c;) {
+        freeChildren(c);
+        sdp_data_t* next = c->next;
+        sdp_data_free(c);
+        c = next;
+    }
+    d->val.dataseq = nullptr;
+}
+
+std::size_t bluezTree(const Bytes& bytes) {
+    int scanned = 0;
+    sdp_record_t* rec = sdp_extract_pdu(bytes.data(), static_cast<int>(bytes.size()), &scanned);
+    if (rec == nullptr) return 0;
+    std::size_t attributes = 0;
+    for (sdp_list_t* l = rec->attrlist; l; l = l->next) {
+        ++attributes;
+        freeChildren(static_cast<sdp_data_t*>(l->data));
+    }
+    sdp_record_free(rec);
+    return attributes;
+}
+
+// What the platform calls alone cost: every attribute handed over by
+// BluetoothSdpEnumAttributes and every element of every value handed out by
+// BluetoothSdpGetContainerElementData, with nothing kept. The decoder makes
+// these calls and stores what they give, so this is its floor.
+std::size_t walkChildren(LPBYTE container, ULONG length) {
+    std::size_t elements = 0;
+    HBLUETOOTH_CONTAINER_ELEMENT cursor = nullptr;
+    SDP_ELEMENT_DATA child{};
+    while (BluetoothSdpGetContainerElementData(container, length, &cursor, &child) ==
+           ERROR_SUCCESS) {
+        ++elements;
+        if (child.type == SDP_TYPE_SEQUENCE || child.type == SDP_TYPE_ALTERNATIVE)
+            elements += walkChildren(child.data.sequence.value, child.data.sequence.length);
+    }
+    return elements;
+}
+
+BOOL walkValue(ULONG, LPBYTE value, ULONG size, LPVOID elements) {
+    *static_cast<std::size_t*>(elements) +=
+        1 + ((value[0] >> 3) == 6 || (value[0] >> 3) == 7 ? walkChildren(value, size) : 0);
+    return TRUE;
+}
+
+void platformWalk(benchmark::State& state, std::size_t which) {
+    auto bytes = theRecords()[which].bytes;
+    for (auto _ : state) {
+        std::size_t elements = 0;
+        BluetoothSdpEnumAttributes(bytes.data(), static_cast<ULONG>(bytes.size()), walkValue,
+                                   &elements);
+        benchmark::DoNotOptimize(elements);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+void decodeNew(benchmark::State& state, std::size_t which) {
+    const auto& bytes = theRecords()[which].bytes;
+    for (auto _ : state) {
+        Corvale::BTRecord record = Corvale::BTRecord::Decode(bytes);
+        benchmark::DoNotOptimize(record);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+void decodeReused(benchmark::State& state, std::size_t which) {
+    const auto& bytes = theRecords()[which].bytes;
+    Corvale::BTRecord record;
+    for (auto _ : state) {
+        Corvale::BTRecord::Decode(bytes, record);
+        benchmark::DoNotOptimize(record);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+void bluezDecode(benchmark::State& state, std::size_t which) {
+    const auto& bytes = theRecords()[which].bytes;
+    for (auto _ : state) {
+        std::size_t attributes = bluezTree(bytes);
+        benchmark::DoNotOptimize(attributes);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
+}
+
+// Both sides must find the same class on every record, and read the same
+// attributes whole, or the race means nothing.
 void checkAgreement() {
+    for (const auto& r : theRecords()) {
+        const Corvale::BTRecord record = Corvale::BTRecord::Decode(r.bytes);
+        if (record.MalformedAt() || record.Attributes().size() != bluezTree(r.bytes)) {
+            std::fprintf(stderr, "the record decoder and libbluetooth disagree on %s\n",
+                         r.name.c_str());
+            std::exit(1);
+        }
+    }
     for (const auto& r : theRecords()) {
         const GUID mine =
             Corvale::ServiceClassUUID(r.bytes.data(), static_cast<ULONG>(r.bytes.size())).guid();
@@ -165,6 +270,14 @@ int main(int argc, char** argv) {
                       r.bytes.size());
         benchmark::RegisterBenchmark(ourName, ours, i);
         benchmark::RegisterBenchmark(theirName, bluez, i);
+    }
+    for (std::size_t i = 0; i < theRecords().size(); ++i) {
+        const auto& r = theRecords()[i];
+        const std::string suffix = "/" + r.name + "/" + std::to_string(r.bytes.size()) + "B";
+        benchmark::RegisterBenchmark(("Decode" + suffix).c_str(), decodeNew, i);
+        benchmark::RegisterBenchmark(("DecodeReused" + suffix).c_str(), decodeReused, i);
+        benchmark::RegisterBenchmark(("sdp_extract_pdu" + suffix).c_str(), bluezDecode, i);
+        benchmark::RegisterBenchmark(("PlatformWalk" + suffix).c_str(), platformWalk, i);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -30,6 +30,7 @@ public:
 
     void run() {
         rec.elements.reserve(std::min<std::size_t>(length / 3 + 4, 4096));
+        rec.attributes.reserve(std::min<std::size_t>(length / 8 + 2, 1024));
         if (length == 0 || length > std::numeric_limits<ULONG>::max()) {
             stopAt(0, BTRecordStop::Malformed);
             return;
@@ -109,27 +110,33 @@ private:
             stopAt(offset - 3, BTRecordStop::TooManyElements);
             return false;
         }
-        BTElement value;
+        // A container's children are read one by one through the platform
+        // below, each checked as it is handed out; reading the whole value
+        // first would check every byte of it once more. Each element is
+        // filled where it is stored: a copy of a freshly written element
+        // costs more than the rest of its reading.
+        const auto index = static_cast<std::uint32_t>(rec.elements.size());
+        BTElement& value = rec.elements.emplace_back();
         SDP_ELEMENT_DATA data{};
-        if (BluetoothSdpGetElementData(base + offset, static_cast<ULONG>(size), &data) ==
-            ERROR_SUCCESS) {
-            if (!fill(data, offset, offset + size, value)) {
-                stopAt(offset, BTRecordStop::Malformed);
-                return false;
-            }
-        } else if (!damagedContainer(offset, offset + size, value)) {
+        const bool read = Sdp::isContainer(static_cast<Sdp::Type>(base[offset] >> 3))
+                              ? containerFromHeader(offset, offset + size, value)
+                              : BluetoothSdpGetElementData(base + offset, static_cast<ULONG>(size),
+                                                           &data) == ERROR_SUCCESS &&
+                                    fill(data, offset, offset + size, value);
+        if (!read) {
+            rec.elements.pop_back();
             stopAt(offset, BTRecordStop::Malformed);
             return false;
         }
-        const auto index = static_cast<std::uint32_t>(rec.elements.size());
-        rec.elements.push_back(value);
         rec.attributes.push_back({id, index});
-        return !value.isContainer() || walk(index, 2);
+        return !rec.elements[index].isContainer() || walk(index, 2);
     }
 
-    // An element the platform refused whose header is sound and is a
-    // container's: kept, so that its children before the damage are read.
-    bool damagedContainer(std::size_t offset, std::size_t end, BTElement& out) const {
+    // A container from its header alone, when the header is sound and fits
+    // before `end`: an attribute's value, which is walked at once, or a child
+    // the platform refused, which is kept so that its children before the
+    // damage are read.
+    bool containerFromHeader(std::size_t offset, std::size_t end, BTElement& out) const {
         Sdp::Header h;
         if (!Sdp::readHeader(base + offset, end - offset, h) || !Sdp::isContainer(h.type))
             return false;
@@ -144,44 +151,45 @@ private:
     // The children of the container elements[index], which sits at `level`
     // (an attribute's value is at 2). False when reading stopped inside.
     bool walk(std::uint32_t index, unsigned level) {
-        const BTElement container = rec.elements[index];
-        const std::size_t end = container.offset + container.size;
+        // Its place only (the vector may move as children are stored).
+        const std::uint32_t offset = rec.elements[index].offset, size = rec.elements[index].size;
+        const std::size_t end = std::size_t{offset} + size;
         const auto first = static_cast<std::uint32_t>(rec.elements.size());
         rec.elements[index].first = first;
 
         // The direct children, in one walk. A child the platform refuses is
         // kept as the last one when its header says it is a container that
         // fits: its own children before the damage are read in turn.
-        std::size_t at = childrenStart(container);
+        std::size_t at = childrenStart(offset);
         std::size_t stop = 0;
         BTRecordStop why = BTRecordStop::None;
         bool damagedLast = false;
         HBLUETOOTH_CONTAINER_ELEMENT cursor = nullptr;
         SDP_ELEMENT_DATA data{};
         while (at < end) {
-            BTElement child;
-            if (BluetoothSdpGetContainerElementData(base + container.offset, container.size,
-                                                    &cursor, &data) != ERROR_SUCCESS ||
+            if (rec.elements.size() >= BTRecord::kMaxElements) {
+                // Nothing of this container is kept: reading stops at its first
+                // child, and everything before that has been read.
+                rec.elements.resize(first);
+                stop = childrenStart(offset), why = BTRecordStop::TooManyElements;
+                break;
+            }
+            BTElement& child = rec.elements.emplace_back();
+            if (BluetoothSdpGetContainerElementData(base + offset, size, &cursor, &data) !=
+                    ERROR_SUCCESS ||
                 !fill(data, at, end, child)) {
-                if (!damagedContainer(at, end, child)) {
+                if (!containerFromHeader(at, end, child)) {
+                    rec.elements.pop_back();
                     stop = at, why = BTRecordStop::Malformed;
                     break;
                 }
                 damagedLast = true;
             }
             if (child.isContainer() && level + 1 > BTRecord::kMaxDepth) {
+                rec.elements.pop_back();
                 stop = at, why = BTRecordStop::TooDeep, damagedLast = false;
                 break;
             }
-            if (rec.elements.size() >= BTRecord::kMaxElements) {
-                // Nothing of this container is kept: reading stops at its first
-                // child, and everything before that has been read.
-                rec.elements.resize(first);
-                stop = childrenStart(container), why = BTRecordStop::TooManyElements;
-                damagedLast = false;
-                break;
-            }
-            rec.elements.push_back(child);
             if (damagedLast) break;
             at += child.size;
         }
@@ -206,9 +214,10 @@ private:
         return false;
     }
 
-    std::size_t childrenStart(const BTElement& container) const {
-        return container.offset + 1u +
-               Sdp::detail::kDescriptors.entries[base[container.offset]].lengthBytes;
+    // Where the children of the container at `offset` begin: after its
+    // descriptor and length field.
+    std::size_t childrenStart(std::size_t offset) const {
+        return offset + 1u + Sdp::detail::kDescriptors.entries[base[offset]].lengthBytes;
     }
 
     // An element from the platform's parsed form; it starts at `offset`, and
@@ -301,13 +310,17 @@ private:
             }
             case SDP_TYPE_SEQUENCE:
             case SDP_TYPE_ALTERNATIVE: {
-                // The whole container, header included, as the walk takes it.
+                // The whole container, header included, as the walk takes
+                // it; a platform that points past the header gives the same
+                // end. The walk reads the container from its own offset.
                 const LPBYTE p = d.data.sequence.value;
                 const ULONG n = d.data.sequence.length;
-                if (p != base + offset || !inside(p, n)) return false;
+                if (p == nullptr || !inside(p, n) || p < base + offset ||
+                    p > base + childrenStart(offset))
+                    return false;
                 e.type = d.type == SDP_TYPE_SEQUENCE ? BTElementType::Sequence
                                                      : BTElementType::Alternative;
-                size = n;
+                size = static_cast<std::size_t>(p - base) + n - offset;
                 break;
             }
             default:

@@ -62,11 +62,12 @@ std::string protocol(const BTRecord& record, const BTElement& descriptor) {
             one = uuidLabel(p.uuid());
         } else if (p.isContainer()) {
             // A list of numbers (BNEP's network packet types, say) in hex.
-            for (const BTElement& item : record.Children(p))
-                one += (one.empty() ? "" : " ") +
-                       (isUint(item) ? hex(item.number, 2 * static_cast<int>(item.size - 1))
-                                     : std::string(TypeName(item.type)));
-            one = (i == 2 && form == kBnep ? "network types " : "") + one;
+            for (const BTElement& item : record.Children(p)) {
+                if (!one.empty()) one += ' ';
+                one += isUint(item) ? hex(item.number, 2 * static_cast<int>(item.size - 1))
+                                    : std::string(TypeName(item.type));
+            }
+            if (i == 2 && form == kBnep) one.insert(0, "network types ");
         } else {
             one = std::string(TypeName(p.type));
         }
@@ -180,7 +181,7 @@ BTRecordSummary Summarize(const BTRecord& record) {
             if (items.empty() || !items[0].isUuid()) continue;
             std::string line = uuidLabel(items[0].uuid());
             if (items.size() > 1 && items[1].type == BTElementType::Uint16)
-                line += " " + version(items[1].number);
+                line.append(" ").append(version(items[1].number));
             summary.profiles.push_back(std::move(line));
         }
     }

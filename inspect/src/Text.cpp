@@ -72,7 +72,7 @@ std::string uuidValue(const BTElement& e) {
             text = Bt::uuidText(e.wide);
             break;
     }
-    if (const auto name = UuidName(e.uuid())) text += " " + std::string(*name);
+    if (const auto name = UuidName(e.uuid())) text.append(" ").append(*name);
     return text;
 }
 
@@ -166,9 +166,15 @@ std::string valueText(const BTRecord& record, const BTElement& e) {
         case BTElementType::Text:
         case BTElementType::Url: {
             const std::string_view bytes = record.Text(e);
-            if (printable(bytes)) return "\"" + escapedText(bytes) + "\"";
-            return count(bytes.size(), "byte", "bytes") + ": " +
-                   hexBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), " ");
+            std::string shown;
+            if (printable(bytes)) {
+                shown.append("\"").append(escapedText(bytes)).append("\"");
+            } else {
+                shown.append(count(bytes.size(), "byte", "bytes")).append(": ");
+                shown.append(hexBytes(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                      bytes.size(), " "));
+            }
+            return shown;
         }
         case BTElementType::Bool:
             return e.number ? "true" : "false";
