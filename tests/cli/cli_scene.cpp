@@ -7,8 +7,9 @@
 // SCENE: --demo (the demo neighbourhood), --hostile (devices whose names and
 // records carry hostile texts, see scenes.h), --null-radio (a radio with the
 // null address), --fail API NTH CODE (the NTH use of API fails with CODE).
-// --show-inquiry-length: after the tool, say on standard error what length
-// each inquiry asked for.
+// --show-lookups: after the tool, say on standard error what each lookup
+// asked for: "inquiry" or "search", its length, and whether it let the
+// system answer from its cache.
 #include "cli.h"
 #include "scenes.h"
 
@@ -36,7 +37,7 @@ Compat::Api apiNamed(const std::string& name) {
 int main(int argc, char** argv) {
     Sim::World& world = Sim::World::instance();
     world.reset();
-    bool showLength = false;
+    bool showLookups = false;
     int i = 1;
     for (; i < argc && std::string(argv[i]) != "--"; ++i) {
         const std::string option = argv[i];
@@ -44,8 +45,8 @@ int main(int argc, char** argv) {
             Sim::loadDemoNeighbourhood(world);
         } else if (option == "--hostile") {
             clitest::loadHostileScene(world);
-        } else if (option == "--show-inquiry-length") {
-            showLength = true;
+        } else if (option == "--show-lookups") {
+            showLookups = true;
         } else if (option == "--null-radio") {
             world.addRadio({.address = 0, .name = "null", .classOfDevice = 0x1C0104});
         } else if (option == "--fail" && i + 3 < argc) {
@@ -64,13 +65,12 @@ int main(int argc, char** argv) {
     // The tool sees its own arguments only, behind its own name.
     argv[i] = const_cast<char*>("corvale");
     const int status = CorvaleCli::run("corvale", argc - i, argv + i);
-    if (showLength) {
-        for (const Sim::Call& call : world.calls(Compat::Api::WSALookupServiceBeginW)) {
-            if (call.inquiryLength)
-                std::fprintf(stderr, "inquiry length %u\n", unsigned{*call.inquiryLength});
-            else if (call.flags & LUP_CONTAINERS)
-                std::fprintf(stderr, "inquiry length default\n");
-        }
+    for (const Sim::Call& call : showLookups ? world.calls(Compat::Api::WSALookupServiceBeginW)
+                                             : std::vector<Sim::Call>{}) {
+        const bool inquiry = call.flags & LUP_CONTAINERS;
+        std::fprintf(stderr, "%s, length %s, %s\n", inquiry ? "inquiry" : "search",
+                     call.inquiryLength ? std::to_string(*call.inquiryLength).c_str() : "default",
+                     call.flags & LUP_FLUSHCACHE ? "flush" : "cache");
     }
     return status;
 }

@@ -191,18 +191,25 @@ TEST(Cli, BluetoothFailuresExitWith1WithTheEnginesErrorText) {
 
 // --length in seconds reaches the platform in its unit of 1.28 s, rounded up
 // (so the inquiry lasts at least as long as asked); without it, the
-// platform's default.
-TEST(Cli, InquiryLengthIsAskedForInWholeUnitsRoundedUp) {
-    const std::pair<const char*, const char*> cases[] = {
-        {nullptr, "default"}, {"1", "1"},   {"2", "2"},   {"10", "8"},
-        {"32", "25"},         {"60", "47"}, {"61", "48"},
+// platform's default. --cache lets the system answer from what it knows.
+TEST(Cli, LookupsAskForTheLengthAndCacheGiven) {
+    const std::pair<Args, const char*> cases[] = {
+        {{"scan"}, "inquiry, length default, flush"},
+        {{"scan", "--cache"}, "inquiry, length default, cache"},
+        {{"scan", "--length", "1"}, "inquiry, length 1, flush"},
+        {{"scan", "--length", "2"}, "inquiry, length 2, flush"},
+        {{"scan", "--length", "10", "--cache"}, "inquiry, length 8, cache"},
+        {{"scan", "--length", "32"}, "inquiry, length 25, flush"},
+        {{"scan", "--length", "60"}, "inquiry, length 47, flush"},
+        {{"scan", "--length", "61"}, "inquiry, length 48, flush"},
+        {{"services", "5C:F3:70:12:8A:41"}, "search, length default, flush"},
+        {{"services", "5C:F3:70:12:8A:41", "--cache"}, "search, length default, cache"},
     };
-    for (const auto& [seconds, units] : cases) {
-        SCOPED_TRACE(seconds ? seconds : "no --length");
-        const Outcome r = scene({"--demo", "--show-inquiry-length"},
-                                seconds ? Args{"scan", "--length", seconds} : Args{"scan"});
+    for (const auto& [args, asked] : cases) {
+        SCOPED_TRACE(testing::PrintToString(args));
+        const Outcome r = scene({"--demo", "--show-lookups"}, args);
         EXPECT_EQ(r.exitCode, 0) << describe(r);
-        EXPECT_EQ(r.err, std::string("inquiry length ") + units + "\n");
+        EXPECT_EQ(r.err, std::string(asked) + "\n");
     }
 }
 
