@@ -133,7 +133,7 @@ check_corvale_smoke() { # wine output exit-code
 # engine's text (exit code 1). Wine 8 has no SDP parser, so decoding ends the
 # process there; Wine 10's must give what the compat layer's does (compared
 # with the host's corvale-demo further on).
-corvale() { # wine arguments...: sets out, err and rc
+run_corvale() { # wine arguments...: sets out, err and rc
     local wine=$1
     shift
     set +e
@@ -149,27 +149,27 @@ check_corvale() { # wine output exit-code
     [ "$wine" = wine10 ] && radio_code=259
     [ "$3" -eq 2 ] || fail "corvale without a command under $wine: exit code $3 (expected 2)"
     version=$(sed -n 's/^#define CORVALE_VERSION "\(.*\)"$/\1/p' build/windows/generated/include/corvale/version.h)
-    corvale "$wine" --version
+    run_corvale "$wine" --version
     [ "$rc" -eq 0 ] && [ "$out" = "corvale $version" ] || fail "corvale --version under $wine: $rc, $out"
-    corvale "$wine" --help
+    run_corvale "$wine" --help
     [ "$rc" -eq 0 ] && grep -q '^Usage: corvale ' <<<"$out" || fail "corvale --help under $wine: $rc"
-    corvale "$wine" scan --length 62
+    run_corvale "$wine" scan --length 62
     [ "$rc" -eq 2 ] && grep -q -- '--length' <<<"$err" || fail "corvale scan --length 62 under $wine: $rc, $err"
     for command in "radios $radio_code" "scan 8" "services 00:11:22:33:44:55 8"; do
         set -- $command
-        corvale "$wine" "${@:1:$#-1}" --json
+        run_corvale "$wine" "${@:1:$#-1}" --json
         [ "$rc" -eq 1 ] && [ -z "$out" ] && grep -q "^corvale: (${!#}) ." <<<"$err" ||
             fail "corvale $command under $wine: exit code $rc, \"$err\" (expected 1 and the text of ${!#})"
         echo "    $err"
     done
-    corvale "$wine" decode --json "$record"
+    run_corvale "$wine" decode --json "$record"
     if [ "$wine" = wine8 ]; then
         [ "$rc" -ne 0 ] && grep -q "unimplemented function bthprops.cpl.BluetoothSdp" <<<"$err" ||
             fail "corvale decode under Wine 8 did not end at its missing SDP parser (exit code $rc)"
     else
         [ "$rc" -eq 0 ] || fail "corvale decode $record under $wine: exit code $rc, $err"
         cp build/windows/corvale.out "build/windows/decode-$wine.json"
-        corvale "$wine" decode --json - <"$record"
+        run_corvale "$wine" decode --json - <"$record"
         cmp -s build/windows/corvale.out "build/windows/decode-$wine.json" ||
             fail "corvale decode from standard input differs from the file's under $wine"
     fi
