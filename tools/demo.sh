@@ -9,4 +9,4 @@ cmake --build --preset demo
 if [ -x build/demo/app/quillmere-demo ]; then
   exec build/demo/app/quillmere-demo "$@"
 fi
-exec build/demo/app/corvale-probe "$@"
+exec build/demo/app/corvale-demo "${@:-scan}"
