@@ -17,7 +17,7 @@ cxx=x86_64-w64-mingw32-g++-posix
 qt=$(qmake6 -query QT_INSTALL_HEADERS 2>/dev/null || echo /usr/include/x86_64-linux-gnu/qt6)
 moc=$(qmake6 -query QT_INSTALL_LIBEXECS 2>/dev/null || echo /usr/lib/qt6/libexec)/moc
 defines=(-DQT_CORE_LIB -DQT_GUI_LIB -DQT_WIDGETS_LIB -DUNICODE -D_UNICODE)
-includes=(-Iengine/include -Iplatform/include -Iplatform/bt/include -Iui/include -Iui/src)
+includes=(-Iengine/include -Iplatform/include -Iplatform/bt/include -Iinspect/include -Iui/include -Iui/src)
 # Qt as system headers: its own warnings (dllimport redeclarations that GCC
 # reports for a Windows target) are not ours to see.
 for dir in "$qt" "$qt/QtCore" "$qt/QtGui" "$qt/QtWidgets"; do includes+=(-isystem "$dir"); done
