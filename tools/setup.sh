@@ -8,7 +8,7 @@ what=${1:-test}
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core)
 if [ "$what" = test ]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
-             libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang)
+             libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang qt6-svg-dev)
 fi
 
 "$(dirname "$0")/ensure-packages.sh" "${packages[@]}"
