@@ -57,12 +57,7 @@ for deb in "$app_deb" "$dev_deb"; do
   dpkg-deb --info "$deb" | sed -n '/Package:/p;/Depends:/p'
 done
 
-# The programs this build has (the CLI ones only where they are built).
-programs=(quillmere quillmere-demo)
-for program in corvale corvale-demo; do
-  [ ! -x "$build/app/$program" ] || programs+=("$program")
-done
-echo "programs: ${programs[*]}"
+programs=(quillmere quillmere-demo corvale corvale-demo)
 
 stage "what the packages hold"
 depends=$(dpkg-deb -f "$app_deb" Depends)
@@ -135,13 +130,48 @@ for program in "${programs[@]}"; do
   [ -z "$warnings" ] || fail "man --warnings $program: $warnings"
 done
 echo "man pages: ${programs[*]}"
-if [[ " ${programs[*]} " == *" corvale "* ]]; then
-  corvale --version | tee "$scratch/version"
-  grep -q "$version" "$scratch/version" || fail "corvale --version does not say $version"
-  corvale-demo scan --json > "$scratch/scan.json"
-  python3 -m json.tool "$scratch/scan.json" > /dev/null || fail "corvale-demo scan --json is not JSON"
-  echo "corvale-demo scan --json: $(wc -c < "$scratch/scan.json") bytes of JSON"
-fi
+# corvale's page documents every command and option its own help lists.
+page=$(zcat /usr/share/man/man1/corvale.1.gz)
+undocumented=()
+commands=$(corvale --help | sed -n '/^Subcommands:/,/^$/p' | awk 'NR > 1 && NF { print $1 }')
+[ -n "$commands" ] || fail "corvale --help lists no commands"
+for command in "" $commands; do
+  [ -z "$command" ] || grep -q "^\.B corvale $command\b" <<< "$page" ||
+    undocumented+=("the command $command")
+  # shellcheck disable=SC2086 # no command: corvale's own options
+  for option in $(corvale $command --help | grep -oE -- '(^| |,)--?[a-z][a-z-]*' | tr -d ' ,'); do
+    grep -qF -- "${option//-/\\-}" <<< "$page" || undocumented+=("${command:-corvale} $option")
+  done
+done
+[ ${#undocumented[@]} -eq 0 ] || fail "corvale.1 does not document: ${undocumented[*]}"
+echo "corvale.1: every command and option of corvale --help"
+corvale --version | tee "$scratch/version"
+grep -q "$version" "$scratch/version" || fail "corvale --version does not say $version"
+# The JSON lists the devices the text does.
+corvale-demo scan > "$scratch/scan.txt"
+corvale-demo scan --json > "$scratch/scan.json"
+python3 - "$scratch/scan.txt" "$scratch/scan.json" << 'PY' || fail "corvale-demo scan --json"
+import json, re, sys
+address = re.compile(r"\b(?:[0-9A-F]{2}:){5}[0-9A-F]{2}\b")
+text = set(address.findall(open(sys.argv[1]).read()))
+doc = json.load(open(sys.argv[2]))
+found = set()
+def walk(value):
+    if isinstance(value, dict):
+        for item in value.values():
+            walk(item)
+    elif isinstance(value, list):
+        for item in value:
+            walk(item)
+    elif isinstance(value, str):
+        found.update(address.findall(value))
+walk(doc)
+if not text:
+    sys.exit("the text scan lists no devices")
+if text - found:
+    sys.exit(f"the JSON lacks {len(text - found)} of the {len(text)} devices the text lists: {json.dumps(doc)[:200]}")
+print(f"corvale-demo scan --json: valid JSON with the {len(text)} devices of the text scan")
+PY
 # The window on Qt's off-screen platform: up once it has painted its main
 # window (Qt's painting log says so), then ended.
 QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="qt.widgets.painting=true" \

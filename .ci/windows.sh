@@ -31,7 +31,7 @@ mkdir -p build
 
 echo "=== windows: packages"
 packages=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 wine mmdebstrap python3
-    qt6-base-dev qt6-base-dev-tools)
+    qt6-base-dev qt6-base-dev-tools libcli11-dev nlohmann-json3-dev)
 tools/ensure-packages.sh --no-recommends "${packages[@]}"
 echo "mingw-w64: $(x86_64-w64-mingw32-g++-posix -dumpversion), $(wine --version 2>/dev/null)"
 
@@ -68,7 +68,7 @@ trap stop_wines EXIT
 stage "cross-build (preset windows, build/windows)"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j2
-for exe in app/corvale-smoke.exe tests/windows/windows_platform_test.exe tests/windows/corvale-sdp-dump.exe; do
+for exe in app/corvale-smoke.exe app/corvale.exe tests/windows/windows_platform_test.exe tests/windows/corvale-sdp-dump.exe; do
     [ -f "build/windows/$exe" ] || fail "build/windows/$exe was not built"
 done
 # No compat code in the Windows build: the programs import the system's own
@@ -127,8 +127,54 @@ check_corvale_smoke() { # wine output exit-code
     done
     grep -q '^Done: 3 step(s) failed' <<<"$out" || fail "corvale-smoke did not finish its report"
 }
+# corvale under each Wine. Without a command it is a usage error (exit code
+# 2); help, version, usage errors and decoding a record file work as
+# anywhere; every Bluetooth command fails as the Wine's stack does, with the
+# engine's text (exit code 1). Wine 8 has no SDP parser, so decoding ends the
+# process there; Wine 10's must give what the compat layer's does (compared
+# with the host's corvale-demo further on).
+corvale() { # wine arguments...: sets out, err and rc
+    local wine=$1
+    shift
+    set +e
+    tools/windows/wine build/windows/app/corvale.exe "$@" >build/windows/corvale.out 2>build/windows/corvale.err
+    rc=$?
+    set -e
+    out=$(tr -d '\r' <build/windows/corvale.out)
+    err=$(tr -d '\r' <build/windows/corvale.err)
+    echo "  corvale $* -> exit code $rc"
+}
+check_corvale() { # wine output exit-code
+    local wine=$1 radio_code=120 version out err rc command record=fuzz/corpus/fuzz_sdp_record/spp.bin
+    [ "$wine" = wine10 ] && radio_code=259
+    [ "$3" -eq 2 ] || fail "corvale without a command under $wine: exit code $3 (expected 2)"
+    version=$(sed -n 's/^#define CORVALE_VERSION "\(.*\)"$/\1/p' build/windows/generated/include/corvale/version.h)
+    corvale "$wine" --version
+    [ "$rc" -eq 0 ] && [ "$out" = "corvale $version" ] || fail "corvale --version under $wine: $rc, $out"
+    corvale "$wine" --help
+    [ "$rc" -eq 0 ] && grep -q '^Usage: corvale ' <<<"$out" || fail "corvale --help under $wine: $rc"
+    corvale "$wine" scan --length 62
+    [ "$rc" -eq 2 ] && grep -q -- '--length' <<<"$err" || fail "corvale scan --length 62 under $wine: $rc, $err"
+    for command in "radios $radio_code" "scan 8" "services 00:11:22:33:44:55 8"; do
+        set -- $command
+        corvale "$wine" "${@:1:$#-1}" --json
+        [ "$rc" -eq 1 ] && [ -z "$out" ] && grep -q "^corvale: (${!#}) ." <<<"$err" ||
+            fail "corvale $command under $wine: exit code $rc, \"$err\" (expected 1 and the text of ${!#})"
+        echo "    $err"
+    done
+    corvale "$wine" decode --json "$record"
+    if [ "$wine" = wine8 ]; then
+        [ "$rc" -ne 0 ] || fail "corvale decode under Wine 8, which has no SDP parser, succeeded"
+    else
+        [ "$rc" -eq 0 ] || fail "corvale decode $record under $wine: exit code $rc, $err"
+        cp build/windows/corvale.out "build/windows/decode-$wine.json"
+        corvale "$wine" decode --json - <"$record"
+        cmp -s build/windows/corvale.out "build/windows/decode-$wine.json" ||
+            fail "corvale decode from standard input differs from the file's under $wine"
+    fi
+}
 # The programs run under every Wine: each has a check_<name> function above.
-programs=(corvale-smoke)
+programs=(corvale-smoke corvale)
 
 run_under() { # wine
     local wine=$1 program exe out rc
@@ -188,10 +234,17 @@ stage "the compat layer's side (build/windows-host, ASan + UBSan)"
 # SDP variants below must not make the compat decoder read out of bounds.
 host="$root/build/windows-host"
 cmake --preset asan -B "$host" -DCORVALE_BUILD_UI=OFF -DCORVALE_BUILD_BENCH=OFF >/dev/null
-cmake --build "$host" -j2 --target corvale-error-texts corvale-sdp-dump corvale-sdp-corpus >/dev/null
+cmake --build "$host" -j2 --target corvale-error-texts corvale-sdp-dump corvale-sdp-corpus corvale-demo >/dev/null
 "$host/tests/windows/corvale-error-texts" >build/windows/texts-compat.tsv
 rm -rf build/windows/sdp-corpus
 "$host/tests/windows/corvale-sdp-corpus" build/windows/sdp-corpus
+
+stage "corvale decode: Wine 10's SDP functions against the compat layer's"
+# The same record through the same renderer: only the SDP parser differs.
+"$host/app/corvale-demo" decode --json fuzz/corpus/fuzz_sdp_record/spp.bin >build/windows/decode-compat.json
+tr -d '\r' <build/windows/decode-wine10.json | cmp -s - build/windows/decode-compat.json ||
+    fail "corvale decode under Wine 10 differs from the compat layer's (build/windows/decode-*.json)"
+echo "  the same JSON from both ($(wc -c <build/windows/decode-compat.json) bytes)"
 
 stage "SDP functions: Wine 10 against the compat layer"
 # Wine 8 is left out: its SDP functions end the process at the first call.

@@ -39,20 +39,27 @@ desktop_session() {
 }
 
 # console_demo <why>: say why there is no window, then show the demo
-# neighbourhood in the console.
+# neighbourhood in the console: its radios and the devices in range.
 console_demo() {
   cat >&2 <<TEXT
 
 The Quillmere window needs a desktop session (X11 or Wayland): $1.
 Over SSH, connect with ssh -X; in a container, pass the display in.
-Here is the same simulated neighbourhood in the console instead:
+Here is the same simulated neighbourhood in the console instead (corvale-demo):
 
 TEXT
-  exec "$bin/corvale-probe"
+  echo "$ corvale-demo radios"
+  "$bin/corvale-demo" radios
+  echo
+  echo "$ corvale-demo scan"
+  "$bin/corvale-demo" scan
+  echo
+  echo "A device's services: $bin/corvale-demo services ADDRESS; all commands: --help."
+  exit 0
 }
 
 if [ ! -x "$bin/quillmere-demo" ]; then
-  exec "$bin/corvale-probe" "$@"
+  exec "$bin/corvale-demo" "${@:-scan}"
 fi
 desktop_session ||
   console_demo "there is none here (no display answers on DISPLAY or WAYLAND_DISPLAY)"

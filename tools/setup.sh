@@ -6,7 +6,8 @@
 set -euo pipefail
 what=${1:-test}
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core)
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core
+          libcli11-dev nlohmann-json3-dev)
 if [ "$what" = test ]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
              libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang qt6-svg-dev)

@@ -29,6 +29,14 @@ void BTNetwork::setInquiryCache(const bool value) {
     InquiryCache = value;
 }
 
+std::uint32_t BTNetwork::getInquiryTimeout() {
+    return InquiryTimeout;
+}
+
+void BTNetwork::setInquiryTimeout(std::uint32_t units) {
+    InquiryTimeout = units;
+}
+
 namespace {
 // Closes a radio enumeration however it is left, the null-address exception
 // included.

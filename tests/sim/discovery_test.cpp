@@ -145,6 +145,32 @@ TEST_F(SimTest, InquiryPassesOverResultsWithoutAnAddress) {
     EXPECT_TRUE(noHandlesOpen());
 }
 
+// The inquiry length reaches the platform as BTH_QUERY_DEVICE's length byte
+// when it is one the field can hold; 0 and larger values ask for the
+// platform's default inquiry, without a blob. The setting holds for every
+// later inquiry until it is set again.
+TEST_F(SimTest, InquiryLengthIsHandedToThePlatformWhenTheFieldCanHoldIt) {
+    const struct {
+        std::uint32_t units;
+        std::optional<UCHAR> length;
+    } cases[] = {{0, std::nullopt},    {1, 1}, {8, 8}, {48, 48}, {255, 255}, {256, std::nullopt},
+                 {0x101, std::nullopt}};
+    Network network;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.units);
+        BTNetwork::setInquiryTimeout(c.units);
+        EXPECT_EQ(BTNetwork::getInquiryTimeout(), c.units);
+        world().clearLog();
+        for (int round = 0; round < 2; ++round) ASSERT_TRUE(network.DiscoverRemoteDevices());
+        const auto begins = world().calls(Api::WSALookupServiceBeginW);
+        ASSERT_EQ(begins.size(), 2u);
+        for (const auto& call : begins) {
+            EXPECT_EQ(call.hasBlob, c.length.has_value());
+            EXPECT_EQ(call.inquiryLength, c.length);
+        }
+    }
+}
+
 // Round after round: a device seen before keeps its record (name, class and
 // the services its window read) wherever it comes now; a new one is announced
 // as it comes; one gone is deleted, in the old order, once the lookup ended.

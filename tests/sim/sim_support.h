@@ -69,6 +69,7 @@ protected:
     }
     void TearDown() override {
         BTNetwork::setInquiryCache(false);
+        BTNetwork::setInquiryTimeout(0);
         BTDevice::setInquiryCache(false);
         baselib::WinsockClear();
         world().reset();

@@ -37,6 +37,14 @@ public:
     static bool getInquiryCache();
     static void setInquiryCache(const bool value);
 
+    // How long later inquiries run, in the platform's unit of 1.28 s (the
+    // length of BTH_QUERY_DEVICE): 1 to 255 is handed to the platform, which
+    // may refuse what it cannot do (BlueZ takes at most 48); 0, or anything
+    // above 255, leaves the platform's default inquiry. 0 at start; the
+    // windows never change it, the command line's --length does.
+    static std::uint32_t getInquiryTimeout();
+    static void setInquiryTimeout(std::uint32_t units);
+
 private:
     std::vector<BTDevice> localList;
     std::unique_ptr<std::vector<BTDevice>> remoteList;

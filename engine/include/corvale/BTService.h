@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace Corvale {
 
@@ -16,6 +17,9 @@ public:
     BTService(const BTUUID& uuid, const std::wstring& name, std::uint32_t port);
     BTService(const BTUUID& uuid, const std::wstring& name, const std::wstring& comment,
               std::uint32_t port);
+    // With the raw SDP record the lookup gave for the service, kept as received.
+    BTService(const BTUUID& uuid, const std::wstring& name, const std::wstring& comment,
+              std::uint32_t port, std::vector<std::uint8_t> record);
     BTService(const BTService& other);
     BTService& operator=(const BTService& other);
     ~BTService();
@@ -24,12 +28,16 @@ public:
     const std::wstring& Name() const { return name; }
     const std::wstring& Comment() const { return comment; }
     std::uint32_t Port() const { return port; }
+    // The service's SDP record as received (decode it with BTRecord::Decode);
+    // empty when the lookup gave none.
+    const std::vector<std::uint8_t>& Record() const { return record; }
 
 private:
     BTUUID uuid;
     std::wstring name;
     std::wstring comment;
     std::uint32_t port = 0;
+    std::vector<std::uint8_t> record;
 };
 
 // The service-class UUID of a raw SDP service record: the first UUID at the top

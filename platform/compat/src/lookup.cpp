@@ -67,6 +67,8 @@ void describe(CallInfo& call, const WSAQUERYSETW* q) {
     if (q->lpszContext != nullptr)
         call.context.assign(q->lpszContext, wcsnlen(q->lpszContext, kLoggedContext));
     call.hasBlob = q->lpBlob != nullptr;
+    if (call.hasBlob && q->lpBlob->pBlobData != nullptr && q->lpBlob->cbSize > sizeof(ULONG))
+        call.inquiryLength = q->lpBlob->pBlobData[sizeof(ULONG)];
     if (q->lpServiceClassId != nullptr) call.classId = *q->lpServiceClassId;
 }
 

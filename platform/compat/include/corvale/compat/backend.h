@@ -47,11 +47,12 @@ const char* apiName(Api api);
 struct CallInfo {
     explicit CallInfo(Api which) : api(which) {}
     Api api{};
-    DWORD flags = 0;              // control flags, or the set-service operation
-    DWORD size = 0;               // dwSize of the structure, or the buffer length on entry
-    std::wstring context;         // lpszContext of a lookup
-    bool hasBlob = false;         // the query set carried a blob
-    std::optional<GUID> classId;  // lpServiceClassId
+    DWORD flags = 0;                     // control flags, or the set-service operation
+    DWORD size = 0;                      // dwSize of the structure, or the buffer length on entry
+    std::wstring context;                // lpszContext of a lookup
+    bool hasBlob = false;                // the query set carried a blob
+    std::optional<GUID> classId;         // lpServiceClassId
+    std::optional<UCHAR> inquiryLength;  // the length byte of an inquiry's BTH_QUERY_DEVICE
 };
 
 struct RadioInfo {

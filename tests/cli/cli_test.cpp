@@ -1,0 +1,472 @@
+// The command-line tool as its users meet it: run as a process on the demo
+// neighbourhood (corvale-demo) or on a scene of the test's choosing
+// (cli-scene), its output read back as text, as JSON (parsed, held to the
+// documented form) and as XML (parsed by expat), its exit codes and messages
+// as a shell sees them.
+#include "run_program.h"
+#include "scenes.h"
+
+#include <corvale/BTAddress.h>
+#include <corvale/bt/utf8.h>
+#include <corvale/compat/messages.h>
+#include <corvale/compat/utf.h>
+#include <corvale/sim/World.h>
+#include <corvale/version.h>
+#include <expat.h>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using clitest::Outcome;
+using clitest::runProgram;
+using Json = nlohmann::json;
+using Args = std::vector<std::string>;
+namespace Sim = Corvale::Sim;
+
+Outcome demo(const Args& args, const std::string& input = {}, bool errorIsTerminal = false) {
+    return runProgram(CORVALE_DEMO_PROGRAM, args, input, errorIsTerminal);
+}
+
+// cli-scene: the scene's options, then the tool's arguments.
+Outcome scene(Args sceneArgs, const Args& args) {
+    sceneArgs.push_back("--");
+    sceneArgs.insert(sceneArgs.end(), args.begin(), args.end());
+    return runProgram(CLI_SCENE_PROGRAM, sceneArgs);
+}
+
+std::string describe(const Outcome& r) {
+    return "exit " + std::to_string(r.exitCode) + "\n--- stdout\n" + r.out.substr(0, 3000) +
+           "\n--- stderr\n" + r.err.substr(0, 3000);
+}
+
+std::string addressText(BTH_ADDR address) {
+    return Corvale::Compat::toUtf8(Corvale::BTAddress(address).asString());
+}
+
+// What the demo's world holds, as the tool should report it.
+Sim::World& demoWorld() {
+    Sim::World& world = Sim::World::instance();
+    if (world.radios().empty()) Sim::loadDemoNeighbourhood(world);
+    return world;
+}
+
+// Whether text is one well-formed XML document; counts its <record> elements.
+bool wellFormedXml(const std::string& text, int& records, std::string& error) {
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    records = 0;
+    XML_SetUserData(parser, &records);
+    XML_SetStartElementHandler(parser, [](void* count, const XML_Char* name, const XML_Char**) {
+        if (std::string(name) == "record") ++*static_cast<int*>(count);
+    });
+    const bool ok =
+        XML_Parse(parser, text.data(), static_cast<int>(text.size()), 1) == XML_STATUS_OK;
+    if (!ok)
+        error = std::string(XML_ErrorString(XML_GetErrorCode(parser))) + " at line " +
+                std::to_string(XML_GetCurrentLineNumber(parser));
+    XML_ParserFree(parser);
+    return ok;
+}
+
+// A JSON ELEMENT as documented: {"type": T, "value": V}, V fitting T,
+// children checked all the way down.
+void expectElement(const Json& e) {
+    ASSERT_TRUE(e.is_object() && e.contains("type") && e.contains("value")) << e.dump();
+    const std::string type = e.at("type");
+    const Json& v = e.at("value");
+    static const std::regex uuid("[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}");
+    if (type == "nil") {
+        EXPECT_TRUE(v.is_null());
+    } else if (type == "uint8" || type == "uint16" || type == "uint32") {
+        EXPECT_TRUE(v.is_number_unsigned()) << e.dump();
+    } else if (type == "int8" || type == "int16" || type == "int32") {
+        EXPECT_TRUE(v.is_number_integer()) << e.dump();
+    } else if (type == "uint64" || type == "int64" || type == "uint128" || type == "int128") {
+        const std::size_t digits = type.find("128") != std::string::npos ? 32 : 16;
+        EXPECT_TRUE(v.is_string() &&
+                    std::regex_match(v.get<std::string>(),
+                                     std::regex("0x[0-9a-f]{" + std::to_string(digits) + "}")))
+            << e.dump();
+    } else if (type == "uuid16" || type == "uuid32" || type == "uuid128") {
+        EXPECT_TRUE(v.is_string() && std::regex_match(v.get<std::string>(), uuid)) << e.dump();
+    } else if (type == "text" || type == "url") {
+        EXPECT_TRUE(v.is_string()) << e.dump();
+    } else if (type == "bool") {
+        EXPECT_TRUE(v.is_boolean());
+    } else if (type == "sequence" || type == "alternative") {
+        ASSERT_TRUE(v.is_array()) << e.dump();
+        for (const Json& child : v) expectElement(child);
+    } else {
+        ADD_FAILURE() << "unknown type " << type;
+    }
+}
+
+// A RECORD as documented.
+void expectRecord(const Json& record) {
+    ASSERT_TRUE(record.is_object());
+    ASSERT_TRUE(record.at("attributes").is_array());
+    ASSERT_TRUE(record.contains("malformed_at"));
+    for (const Json& a : record.at("attributes")) {
+        EXPECT_TRUE(a.at("id").is_number_unsigned() && a.at("id").get<unsigned>() <= 0xFFFF);
+        EXPECT_TRUE(a.at("name").is_string() || a.at("name").is_null());
+        expectElement(a.at("value"));
+    }
+}
+
+// ---------------------------------------------------------------- usage
+
+TEST(Cli, UsageErrorsExitWith2AndSayWhatWasWrong) {
+    const struct {
+        Args args;
+        const char* says;
+        std::string input = {};
+    } cases[] = {
+        {{}, "A subcommand is required"},
+        {{"scan", "--length", "0"}, "--length: Value 0 not in range 1 to 61"},
+        {{"scan", "--length", "62"}, "--length: Value 62 not in range 1 to 61"},
+        {{"scan", "--length", "two"}, "--length"},
+        {{"scan", "--frequency", "2"}, "--frequency"},
+        {{"services"}, "ADDRESS is required"},
+        {{"services", "5C:F3:70:12:8A"}, "not a Bluetooth address (XX:XX:XX:XX:XX:XX): 5C:F3"},
+        {{"services", "5C-F3-70-12-8A-41"}, "not a Bluetooth address"},
+        {{"services", "00:00:00:00:00:00"}, "the null address names no device"},
+        {{"services", "5C:F3:70:12:8A:41", "--json", "--xml"}, "excludes"},
+        {{"radios", "--xml"}, "--xml"},
+        {{"decode", "/nonexistent/record.bin"},
+         "cannot open /nonexistent/record.bin: No such file"},
+        {{"decode", "--hex"}, "line 1, column 4: 'g' is not a hexadecimal digit", "35 g0"},
+        {{"decode", "-"},
+         "standard input holds more than 16 MiB",
+         std::string((16 << 20) + 1, 'x')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const Outcome r = demo(c.args, c.input);
+        EXPECT_EQ(r.exitCode, 2) << describe(r);
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << describe(r);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(Cli, HelpAndVersionGoToStandardOutput) {
+    const struct {
+        Args args;
+        std::vector<std::string> says;
+    } cases[] = {
+        {{"--version"}, {std::string("corvale-demo ") + CORVALE_VERSION + "\n"}},
+        {{"--help"}, {"Usage: corvale-demo", "radios", "scan", "services", "decode", "Exit code"}},
+        {{"scan", "--help"}, {"--cache", "--length", "--json"}},
+        {{"services", "--help"}, {"ADDRESS", "--cache", "--json", "--xml"}},
+        {{"decode", "--help"}, {"FILE", "--hex", "--json", "--xml"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const Outcome r = demo(c.args);
+        EXPECT_EQ(r.exitCode, 0) << describe(r);
+        EXPECT_EQ(r.err, "");
+        for (const std::string& s : c.says) EXPECT_NE(r.out.find(s), std::string::npos) << s;
+    }
+}
+
+// ---------------------------------------------------------------- failures
+
+// The engine's error text for a code, as the tool prints it on one line.
+std::string errorLine(DWORD code) {
+    std::string text = Corvale::Compat::toUtf8(Corvale::Compat::messageText(code));
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return "corvale: (" + std::to_string(code) + ") " + text + "\n";
+}
+
+TEST(Cli, BluetoothFailuresExitWith1WithTheEnginesErrorText) {
+    const std::string phone = "5C:F3:70:12:8A:41";
+    const struct {
+        Args scene;
+        Args args;
+        std::string err;
+    } cases[] = {
+        {{"--demo", "--fail", "BluetoothFindFirstRadio", "1", "259"}, {"radios"}, errorLine(259)},
+        {{"--demo", "--fail", "BluetoothGetRadioInfo", "2", "31"},
+         {"radios", "--json"},
+         errorLine(31)},
+        {{"--demo", "--fail", "WSALookupServiceBeginW", "1", "10050"}, {"scan"}, errorLine(10050)},
+        // Part-way through the inquiry: nothing of it is printed.
+        {{"--demo", "--fail", "WSALookupServiceNextW", "3", "10014"},
+         {"scan", "--json"},
+         errorLine(10014)},
+        // No device has this address.
+        {{"--demo"}, {"services", "AA:BB:CC:DD:EE:FF"}, errorLine(10108)},
+        {{"--demo", "--fail", "WSALookupServiceNextW", "2", "10050"},
+         {"services", phone, "--xml"},
+         errorLine(10050)},
+        {{"--demo", "--fail", "WSAStartup", "1", "10091"},
+         {"scan"},
+         "corvale: the Winsock 2 session did not start, so Bluetooth cannot be used\n"},
+        // The engine's one exception.
+        {{"--null-radio"}, {"radios"}, "corvale: Device address is null.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.scene) + testing::PrintToString(c.args));
+        const Outcome r = scene(c.scene, c.args);
+        EXPECT_EQ(r.exitCode, 1) << describe(r);
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+// --length in seconds reaches the platform in its unit of 1.28 s, rounded up
+// (so the inquiry lasts at least as long as asked); without it, the
+// platform's default.
+TEST(Cli, InquiryLengthIsAskedForInWholeUnitsRoundedUp) {
+    const struct {
+        Args args;
+        const char* length;
+    } cases[] = {
+        {{"scan"}, "default"},
+        {{"scan", "--length", "1"}, "1"},
+        {{"scan", "--length", "2"}, "2"},
+        {{"scan", "--length", "10"}, "8"},
+        {{"scan", "--length", "32"}, "25"},
+        {{"scan", "--length", "60"}, "47"},
+        {{"scan", "--length", "61"}, "48"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const Outcome r = scene({"--demo", "--show-inquiry-length"}, c.args);
+        EXPECT_EQ(r.exitCode, 0) << describe(r);
+        EXPECT_EQ(r.err, std::string("inquiry length ") + c.length + "\n");
+    }
+}
+
+// ---------------------------------------------------------------- the demo
+
+TEST(Cli, DeviceListsReportEveryRadioAndDeviceInOrder) {
+    std::vector<std::pair<std::string, std::string>> radios, devices;  // address, name
+    for (const Sim::Radio& r : demoWorld().radios())
+        radios.emplace_back(addressText(r.address), r.name);
+    for (const Sim::Device& d : demoWorld().devices())
+        devices.emplace_back(addressText(*d.address), d.name.value_or(""));
+    const struct {
+        const char* command;
+        const char* key;
+        const std::vector<std::pair<std::string, std::string>>& expected;
+    } cases[] = {{"radios", "radios", radios}, {"scan", "devices", devices}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        const Outcome json = demo({c.command, "--json"});
+        ASSERT_EQ(json.exitCode, 0) << describe(json);
+        const Json doc = Json::parse(json.out);
+        ASSERT_TRUE(doc.at(c.key).is_array()) << json.out;
+        ASSERT_EQ(doc.at(c.key).size(), c.expected.size());
+        for (std::size_t i = 0; i < c.expected.size(); ++i) {
+            const Json& d = doc.at(c.key).at(i);
+            EXPECT_EQ(d.at("address"), c.expected[i].first);
+            EXPECT_EQ(d.at("name"), c.expected[i].second);
+            EXPECT_TRUE(d.at("class").is_number_unsigned());
+            EXPECT_TRUE(d.at("major").is_string() && d.at("minor").is_string());
+            ASSERT_TRUE(d.at("services").is_array());
+            for (const Json& s : d.at("services")) EXPECT_TRUE(s.is_string());
+        }
+
+        // The text: each one's address at the start of its block, its name
+        // quoted after it, in the same order.
+        const Outcome text = demo({c.command});
+        ASSERT_EQ(text.exitCode, 0) << describe(text);
+        std::size_t at = 0;
+        for (const auto& [address, name] : c.expected) {
+            const std::string line =
+                "\n" + address + "  " + (name.empty() ? "(no name)" : "\"" + name + "\"") + "\n";
+            const std::size_t found = ("\n" + text.out).find(line, at);
+            ASSERT_NE(found, std::string::npos) << line << text.out;
+            at = found + 1;
+        }
+    }
+}
+
+class TempFile {
+public:
+    explicit TempFile(const std::vector<BYTE>& bytes)
+        : path_(std::filesystem::temp_directory_path() /
+                ("cli-test-" + std::to_string(::getpid()) + "-" + std::to_string(++count_))) {
+        std::ofstream(path_, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+    }
+    ~TempFile() { std::filesystem::remove(path_); }
+    std::string path() const { return path_.string(); }
+
+private:
+    std::filesystem::path path_;
+    static inline int count_ = 0;
+};
+
+std::string hexText(const std::vector<BYTE>& bytes) {
+    std::string out;
+    char pair[4];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(pair, sizeof pair, "%02x", bytes[i]);
+        out += pair;
+        out += (i % 16 == 15) ? '\n' : ' ';
+    }
+    return out;
+}
+
+// Every device of the demo: its services in each form, each record as it
+// was sent, and decode of the same bytes (raw from a file, raw from standard
+// input, as hex text) giving the same record as the services document.
+TEST(Cli, ServicesOfEveryDemoDeviceInEachForm) {
+    for (const Sim::Device& device : demoWorld().devices()) {
+        const std::string address = addressText(*device.address);
+        SCOPED_TRACE(address);
+        const Outcome json = demo({"services", address, "--json"});
+        ASSERT_EQ(json.exitCode, 0) << describe(json);
+        const Json doc = Json::parse(json.out);
+        EXPECT_EQ(doc.at("address"), address);
+        ASSERT_EQ(doc.at("services").size(), device.records.size());
+        int withBytes = 0;
+        for (std::size_t i = 0; i < device.records.size(); ++i) {
+            const Sim::Record& sent = device.records[i];
+            const Json& s = doc.at("services").at(i);
+            EXPECT_EQ(s.at("name"), sent.name.value_or(""));
+            EXPECT_EQ(s.at("comment"), sent.comment.value_or(""));
+            EXPECT_EQ(s.at("port"), sent.port.value_or(0));
+            ASSERT_TRUE(sent.bytes.has_value());
+            ++withBytes;
+            expectRecord(s.at("record"));
+            EXPECT_TRUE(s.at("record").at("malformed_at").is_null());
+            // The class is the first UUID of the record's ServiceClassIDList.
+            for (const Json& a : s.at("record").at("attributes"))
+                if (a.at("id") == 1) {
+                    EXPECT_EQ(s.at("class"), a.at("value").at("value").at(0).at("value"));
+                }
+
+            const TempFile file(*sent.bytes);
+            const std::string stdinBytes(sent.bytes->begin(), sent.bytes->end());
+            const Outcome decodes[] = {
+                demo({"decode", file.path(), "--json"}),
+                demo({"decode", "--json"}, stdinBytes),
+                demo({"decode", "--hex", "-", "--json"}, hexText(*sent.bytes)),
+            };
+            for (const Outcome& d : decodes) {
+                ASSERT_EQ(d.exitCode, 0) << describe(d);
+                EXPECT_EQ(Json::parse(d.out), s.at("record"));
+            }
+        }
+
+        const Outcome xml = demo({"services", address, "--xml"});
+        ASSERT_EQ(xml.exitCode, 0) << describe(xml);
+        int records = 0;
+        std::string error;
+        EXPECT_TRUE(wellFormedXml(xml.out, records, error)) << error << "\n" << xml.out;
+        EXPECT_EQ(records, withBytes);
+
+        const Outcome text = demo({"services", address});
+        ASSERT_EQ(text.exitCode, 0) << describe(text);
+        EXPECT_EQ(
+            text.out.rfind(
+                "Services of " + address + ": " + std::to_string(device.records.size()) + "\n", 0),
+            0u)
+            << text.out;
+        for (const Sim::Record& sent : device.records) {
+            const std::string head = (sent.name ? "\"" + *sent.name + "\"" : "(no name)") +
+                                     "  port " + std::to_string(sent.port.value_or(0)) + "\n";
+            EXPECT_NE(text.out.find("\n" + head), std::string::npos) << head << text.out;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- hostile
+
+// Code points that must never reach a terminal as they are: C0 controls but
+// the line end, DEL, C1 controls, direction controls and invisible marks.
+std::optional<char32_t> steeringCharacter(const std::string& text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto step = Corvale::Bt::decodeUtf8(text, at);
+        if (!step.valid) return U'\xFFFD';
+        const char32_t c = step.codePoint;
+        if ((c < 0x20 && c != U'\n') || (c >= 0x7F && c <= 0x9F) || c == 0x061C ||
+            (c >= 0x200B && c <= 0x200F) || (c >= 0x2028 && c <= 0x202E) ||
+            (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF)
+            return c;
+        at += step.length;
+    }
+    return std::nullopt;
+}
+
+TEST(Cli, HostileDeviceTextsNeverReachTheTerminalAndKeepDocumentsWhole) {
+    const auto texts = clitest::hostileTexts();
+    const Outcome scan = scene({"--hostile"}, {"scan"});
+    ASSERT_EQ(scan.exitCode, 0) << describe(scan);
+    EXPECT_EQ(steeringCharacter(scan.out), std::nullopt);
+
+    const Outcome scanJson = scene({"--hostile"}, {"scan", "--json"});
+    ASSERT_EQ(scanJson.exitCode, 0) << describe(scanJson);
+    const Json devices = Json::parse(scanJson.out).at("devices");
+    ASSERT_EQ(devices.size(), texts.size());
+
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const auto& [what, sent] = texts[i];
+        SCOPED_TRACE(what);
+        // Well-formed text without NUL comes back in JSON exactly as sent.
+        if (Corvale::Bt::isValidUtf8(sent) && sent.find('\0') == std::string::npos) {
+            EXPECT_EQ(devices.at(i).at("name"), sent);
+        }
+
+        const std::string address = addressText(clitest::hostileAddress(i + 1));
+        const Outcome text = scene({"--hostile"}, {"services", address});
+        ASSERT_EQ(text.exitCode, 0) << describe(text);
+        EXPECT_EQ(steeringCharacter(text.out), std::nullopt) << text.out.substr(0, 2000);
+
+        const Outcome json = scene({"--hostile"}, {"services", address, "--json"});
+        ASSERT_EQ(json.exitCode, 0) << describe(json);
+        const Json doc = Json::parse(json.out);
+        ASSERT_EQ(doc.at("services").size(), 1u);
+        expectRecord(doc.at("services").at(0).at("record"));
+
+        const Outcome xml = scene({"--hostile"}, {"services", address, "--xml"});
+        ASSERT_EQ(xml.exitCode, 0) << describe(xml);
+        int records = 0;
+        std::string error;
+        EXPECT_TRUE(wellFormedXml(xml.out, records, error)) << error;
+        EXPECT_EQ(records, 1);
+    }
+}
+
+// ---------------------------------------------------------------- progress
+
+TEST(Cli, ProgressLineOnlyWhenStandardErrorIsATerminal) {
+    const struct {
+        Args args;
+        bool terminal;
+        const char* progress;  // null: standard error stays empty
+    } cases[] = {
+        {{"scan"}, true, "\rInquiry: 0 s"},
+        {{"scan", "--length", "3"}, true, "\rInquiry: 0 s of about 4 s"},
+        {{"services", "5C:F3:70:12:8A:41"},
+         true,
+         "\rReading the services of 5C:F3:70:12:8A:41: 0 s"},
+        {{"scan"}, false, nullptr},
+        {{"services", "5C:F3:70:12:8A:41"}, false, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args) + (c.terminal ? " on a terminal" : ""));
+        const Outcome r = demo(c.args, {}, c.terminal);
+        EXPECT_EQ(r.exitCode, 0) << describe(r);
+        if (c.progress) {
+            EXPECT_EQ(r.err.rfind(c.progress, 0), 0u) << r.err;
+            // The line is wiped at the end: the terminal's line ends blank.
+            EXPECT_EQ(r.err.back(), '\r');
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+        EXPECT_NE(r.out, "");
+    }
+}
+
+}  // namespace
