@@ -1,15 +1,31 @@
-// Draws the pictures of Quillmere: the window icon, the button images and the
-// list images. Each is drawn once on a 16 x 16 grid and rendered at 1x
-// (name.png, 16 x 16) and 2x (name@2x.png, 32 x 32), so both are crisp.
-// Run: quillmere-draw-images <output directory>; the results are committed.
+// Draws the pictures of Quillmere into a resources directory:
+// - images/: the button and list images, each drawn once on a 16 x 16 grid and
+//   rendered at 1x (name.png) and 2x (name@2x.png), so both are crisp;
+// - icons/hicolor/: the application icon for desktop menus, drawn anew for
+//   each size of the icon theme (and as SVG when built with Qt SVG). The
+//   window icon (images/quillmere16*.png) is the same drawing at 16 and 32.
+// Run: quillmere-draw-images <resources directory>; the results are committed.
+//      quillmere-draw-images --check <resources directory> says which
+//      committed pictures differ from what this program draws now.
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 #include <QtMath>
 
+#ifdef QUILLMERE_DRAW_SVG
+#include <QSvgGenerator>
+#endif
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 namespace {
@@ -189,29 +205,6 @@ void generator(QPainter& p) {
     p.drawEllipse(QPointF(11.5, 11.5), 1.1, 1.1);
 }
 
-void radioWaves(QPainter& p, QPointF c, int n) {
-    p.setBrush(Qt::NoBrush);
-    p.setPen(pen(blue, 1.1));
-    for (int i = 1; i <= n; ++i) {
-        const qreal r = 1.6 * i + 0.4;
-        p.drawArc(QRectF(c.x() - r, c.y() - r, 2 * r, 2 * r), 20 * 16, 140 * 16);
-    }
-}
-
-void windowIcon(QPainter& p) {
-    // A monitor with an antenna sending radio waves.
-    monitor(p, QRectF(0.5, 6.5, 11, 7.5));
-    p.setPen(pen(ink));
-    p.setBrush(grey);
-    p.drawRect(QRectF(3.5, 14, 5, 1.5));
-    p.setPen(pen(ink, 1.2));
-    p.drawLine(QPointF(9.5, 6.5), QPointF(12, 3.5));
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(230, 50, 50));
-    p.drawEllipse(QPointF(12, 3.5), 1.3, 1.3);
-    radioWaves(p, QPointF(12, 3.5), 2);
-}
-
 void refresh(QPainter& p) {
     // A page with two green circling arrows.
     p.setPen(pen(greyDark));
@@ -250,37 +243,148 @@ void about(QPainter& p) {
     p.drawRoundedRect(QRectF(6.8, 6.6, 2.4, 6.2), 0.6, 0.6);
 }
 
-bool render(const QString& dir, const QString& name, const Draw& draw) {
-    for (int scale : {1, 2}) {
-        QImage image(16 * scale, 16 * scale, QImage::Format_ARGB32_Premultiplied);
-        image.fill(Qt::transparent);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setRenderHint(QPainter::TextAntialiasing);
-            p.scale(scale, scale);
-            draw(p);
-        }
-        const QString file = dir + QLatin1Char('/') + name +
-                             (scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png"));
-        if (!image.save(file)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
-            return false;
+// The application icon: a monitor with an antenna sending radio waves, drawn
+// for one pixel size at a time. Edges fall on whole pixels and outlines are
+// whole pixels wide at every size, so no size is a blurred copy of another;
+// from 48 px up they get a third wave and shading, and from 64 px a list on the
+// screen.
+void applicationIcon(QPainter& p, int size) {
+    const qreal s = size;
+    const auto px = [s](qreal fraction) { return std::round(fraction * s); };
+    const qreal line = std::max<qreal>(1, std::round(s / 32));
+    const bool shaded = size >= 48;
+
+    const QRectF body(px(0.02), px(0.42), px(0.74) - px(0.02), px(0.86) - px(0.42));
+    const qreal bezel = std::max<qreal>(1, std::round(s / 20));
+    const QRectF glass = body.adjusted(line + bezel, line + bezel, -line - bezel, -line - bezel);
+    // A box outlined in ink: the outline is filled, not stroked, so on whole
+    // pixel edges it stays crisp at every size, corners included.
+    const auto box = [&p, line](const QRectF& r, qreal radius, const QBrush& fill) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawRoundedRect(r, radius, radius);
+        const QRectF inner = r.adjusted(line, line, -line, -line);
+        if (inner.isEmpty()) return;
+        p.setBrush(fill);
+        const qreal innerRadius = std::max<qreal>(0, radius - line);
+        p.drawRoundedRect(inner, innerRadius, innerRadius);
+    };
+
+    // The antenna first: the monitor covers its foot.
+    const QPointF tip(px(0.76) + 0.5, px(0.30) + 0.5);
+    const qreal ball = std::max<qreal>(1.3, s * 0.07);
+    p.setPen(pen(ink, std::max<qreal>(1.2, s / 20)));
+    p.drawLine(QPointF(px(0.56), body.top() + line), tip);
+
+    // Stand: a neck and a foot below the middle of the monitor.
+    const qreal middle = std::round(body.center().x());
+    const qreal neckHalf = std::max<qreal>(1, px(0.08));
+    const QRectF neck(middle - neckHalf, body.bottom(), 2 * neckHalf, px(0.93) - body.bottom());
+    // Shaded, the foot shares its top outline with the neck's bottom one; at
+    // the smallest sizes each is one line of pixels.
+    const qreal footTop = shaded ? neck.bottom() - line : neck.bottom();
+    const QRectF foot(middle - px(0.20), footTop, 2 * px(0.20),
+                      std::max(px(shaded ? 0.99 : 1.0) - footTop, line));
+    box(neck, 0, shaded ? QBrush(QColor(150, 154, 162)) : QBrush(grey));
+    box(foot, shaded ? line * 2 : 0, grey);
+
+    // The monitor: body, bezel, screen.
+    if (shaded) {
+        QLinearGradient metal(body.topLeft(), body.bottomLeft());
+        metal.setColorAt(0, QColor(222, 225, 230));
+        metal.setColorAt(1, QColor(165, 170, 178));
+        box(body, bezel, metal);
+    } else {
+        box(body, 0, grey);
+    }
+    p.setPen(Qt::NoPen);
+    if (shaded) {
+        QLinearGradient sky(glass.topLeft(), glass.bottomRight());
+        sky.setColorAt(0, QColor(170, 220, 250));
+        sky.setColorAt(1, QColor(70, 150, 225));
+        p.setBrush(sky);
+    } else {
+        p.setBrush(screen);
+    }
+    p.drawRect(glass);
+    if (shaded) {
+        // A light band across the glass, and a power light on the bezel.
+        p.setBrush(QColor(255, 255, 255, 60));
+        p.drawPolygon(QPolygonF{glass.topLeft(), glass.topLeft() + QPointF(glass.width() * 0.55, 0),
+                                glass.topLeft() + QPointF(glass.width() * 0.25, glass.height()),
+                                glass.bottomLeft()});
+        p.setBrush(green);
+        const qreal led = std::max<qreal>(1, std::round(bezel / 2));
+        p.drawEllipse(QPointF(glass.right() - led, (glass.bottom() + body.bottom() - line) / 2),
+                      led / 1.5, led / 1.5);
+    }
+    if (size >= 64) {
+        // Three rows of a device list: an image and a name.
+        const qreal row = std::round(glass.height() / 4);
+        const qreal mark = std::round(row * 0.6);
+        const QColor marks[] = {blue, green, QColor(220, 120, 20)};
+        for (int i = 0; i < 3; ++i) {
+            const qreal top = glass.top() + std::round(row * (i + 0.7) - mark / 2);
+            const qreal left = glass.left() + std::round(row * 0.5);
+            p.setBrush(marks[i]);
+            p.drawRect(QRectF(left, top, mark, mark));
+            p.setBrush(QColor(255, 255, 255, 210));
+            const qreal text = std::round(mark * 0.5);
+            const qreal width = std::round((glass.width() - 3 * row) * (i == 1 ? 0.6 : 0.85));
+            p.drawRect(QRectF(left + mark + std::round(row * 0.4),
+                              top + std::round((mark - text) / 2), width, text));
         }
     }
-    return true;
+
+    // The antenna's tip and its waves, opening upwards.
+    if (shaded) {
+        QRadialGradient shine(tip - QPointF(ball / 3, ball / 3), ball * 1.2);
+        shine.setColorAt(0, QColor(255, 170, 160));
+        shine.setColorAt(1, QColor(200, 30, 30));
+        p.setBrush(shine);
+    } else {
+        p.setBrush(QColor(230, 50, 50));
+    }
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(tip, ball, ball);
+    // Waves as wide as the gaps between them, the outermost touching the top.
+    // Up to 32 px a wave is one or two pixels wide and antialiasing would
+    // smear it into its neighbours: there they are whole pixels on whole radii.
+    const int waves = size >= 48 ? 3 : 2;
+    const qreal step = (tip.y() - ball) / (waves + 0.25);
+    const bool pixelWaves = size <= 32;
+    p.setRenderHint(QPainter::Antialiasing, !pixelWaves);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(pen(blue, pixelWaves ? std::round(step / 2) : step / 2));
+    for (int i = 1; i <= waves; ++i) {
+        const qreal r = pixelWaves ? std::round(ball + step * i) : ball + step * i;
+        p.drawArc(QRectF(tip.x() - r, tip.y() - r, 2 * r, 2 * r), 25 * 16, 130 * 16);
+    }
+    p.setRenderHint(QPainter::Antialiasing);
 }
 
-}  // namespace
+// The sizes of the icon theme's application icons that desktops look for.
+constexpr int iconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+const QLatin1String iconName("example.ostrand.Quillmere");
 
-int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: %s <output directory>\n", argv[0]);
-        return 2;
-    }
-    const QString dir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(dir);
+QImage draw(int size, const std::function<void(QPainter&)>& paint) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    paint(p);
+    return image;
+}
+
+// One picture: where it goes under the resources directory and what it holds.
+struct Picture {
+    QString path;
+    QImage image;  // null for the SVG
+    QByteArray svg;
+};
+
+QList<Picture> drawAll() {
     const struct {
         const char* name;
         Draw draw;
@@ -295,11 +399,109 @@ int main(int argc, char** argv) {
         {"sort_ascending16", sortAscending},
         {"sort_descending16", sortDescending},
         {"generator16", generator},
-        {"quillmere16", windowIcon},
         {"refresh16", refresh},
         {"about16", about},
     };
-    for (const auto& image : images)
-        if (!render(dir, QLatin1String(image.name), image.draw)) return 1;
+    QList<Picture> pictures;
+    for (const auto& image : images) {
+        for (int scale : {1, 2}) {
+            pictures.append({QStringLiteral("images/") + QLatin1String(image.name) +
+                                 (scale == 1 ? QStringLiteral(".png") : QStringLiteral("@2x.png")),
+                             draw(16 * scale,
+                                  [&](QPainter& p) {
+                                      p.scale(scale, scale);
+                                      image.draw(p);
+                                  }),
+                             {}});
+        }
+    }
+    // The window icon is the application icon at 16 and 32 pixels.
+    for (int size : {16, 32}) {
+        pictures.append({size == 16 ? QStringLiteral("images/quillmere16.png")
+                                    : QStringLiteral("images/quillmere16@2x.png"),
+                         draw(size, [size](QPainter& p) { applicationIcon(p, size); }),
+                         {}});
+    }
+    for (int size : iconSizes) {
+        pictures.append({QStringLiteral("icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(iconName),
+                         draw(size, [size](QPainter& p) { applicationIcon(p, size); }),
+                         {}});
+    }
+#ifdef QUILLMERE_DRAW_SVG
+    // The largest drawing, as vectors, for the theme's scalable size.
+    QBuffer svg;
+    {
+        QSvgGenerator generator;
+        generator.setOutputDevice(&svg);
+        generator.setSize(QSize(256, 256));
+        generator.setViewBox(QRect(0, 0, 256, 256));
+        generator.setTitle(QStringLiteral("Quillmere"));
+        generator.setDescription(QStringLiteral("A monitor with an antenna sending radio waves"));
+        QPainter p(&generator);
+        p.setRenderHint(QPainter::Antialiasing);
+        applicationIcon(p, 256);
+    }
+    pictures.append(
+        {QStringLiteral("icons/hicolor/scalable/apps/%1.svg").arg(iconName), {}, svg.data()});
+#endif
+    return pictures;
+}
+
+bool write(const QString& dir, const Picture& picture) {
+    const QString file = dir + QLatin1Char('/') + picture.path;
+    QDir().mkpath(QFileInfo(file).path());
+    bool ok = false;
+    if (picture.image.isNull()) {
+        QFile out(file);
+        ok = out.open(QIODevice::WriteOnly) && out.write(picture.svg) == picture.svg.size();
+    } else {
+        ok = picture.image.save(file);
+    }
+    if (!ok) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    return ok;
+}
+
+// Whether the committed file holds what was drawn: the same pixels (not the
+// same bytes: PNG compression may differ between library versions) or the
+// same SVG text.
+bool matches(const QString& dir, const Picture& picture) {
+    const QString file = dir + QLatin1Char('/') + picture.path;
+    if (picture.image.isNull()) {
+        QFile in(file);
+        return in.open(QIODevice::ReadOnly) && in.readAll() == picture.svg;
+    }
+    const QImage committed(file);
+    return !committed.isNull() &&
+           committed.convertToFormat(QImage::Format_ARGB32_Premultiplied) == picture.image;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The pictures are drawn into images, never onto a screen: no desktop
+    // session is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    const bool check = argc == 3 && std::strcmp(argv[1], "--check") == 0;
+    if (argc != 2 && !check) {
+        std::fprintf(stderr, "usage: %s [--check] <resources directory>\n", argv[0]);
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[argc - 1]);
+    int differ = 0;
+    for (const Picture& picture : drawAll()) {
+        if (!check) {
+            if (!write(dir, picture)) return 1;
+        } else if (!matches(dir, picture)) {
+            std::fprintf(stderr, "%s differs from its drawing\n", qPrintable(picture.path));
+            ++differ;
+        }
+    }
+    if (differ) {
+        std::fprintf(stderr,
+                     "%d pictures differ: redraw them with %s %s, look at them and commit them\n",
+                     differ, argv[0], argv[argc - 1]);
+        return 1;
+    }
     return 0;
 }
