@@ -9,4 +9,5 @@
 #include <corvale/BTRecord.h>
 #include <corvale/BTService.h>
 #include <corvale/BTUUID.h>
+#include <corvale/BTVendor.h>
 #include <corvale/baselib.h>

@@ -1,0 +1,221 @@
+# Turns the IEEE registries of address blocks into the engine's vendor table:
+#   cmake -DIEEE_DATA_DIR=<dir> -DOUTPUT=<file> -P CorvaleVendorTable.cmake
+# Reads oui.csv (MA-L, 24-bit blocks), mam.csv (MA-M, 28-bit), oui36.csv
+# (MA-S, 36-bit) and iab.csv (the old 36-bit IAB blocks) as Debian's ieee-data
+# ships them, and writes C++ definitions:
+#   kVendorPool        every distinct owner name once, back to back (UTF-8)
+#   kVendor<bits>Keys  the sorted block prefixes of one width (24, 28, 36)
+#   kVendor<bits>Names for each key, {offset, length} of its name in the pool
+# A CMake script rather than a host program: it runs wherever CMake does,
+# the Windows cross-build included, with nothing to build first.
+#
+# Owners are the registry's "Organization Name", trimmed (of Unicode spaces
+# too), with the two HTML
+# entities the registry leaves in some names (&amp; &quot;) decoded. "Private"
+# blocks stay: the owner asked not to be named, and dropping them would let
+# the enclosing MA-L block (IEEE Registration Authority) answer instead. A
+# block listed twice keeps the alphabetically first name, so the table does
+# not depend on the files' order.
+cmake_minimum_required(VERSION 3.25)
+
+if(NOT IEEE_DATA_DIR OR NOT OUTPUT)
+  message(FATAL_ERROR "usage: cmake -DIEEE_DATA_DIR=<dir> -DOUTPUT=<file> -P ${CMAKE_CURRENT_LIST_FILE}")
+endif()
+
+# Characters that CMake's lists would take apart (the separator, and brackets
+# that stop it splitting) travel as control characters until the output.
+string(ASCII 1 semicolon)
+string(ASCII 2 open_bracket)
+string(ASCII 3 close_bracket)
+string(ASCII 31 separator)
+# Spaces beyond ASCII that some names end in: U+00A0 and U+2000 to U+200A.
+string(ASCII 194 160 no_break_space)
+string(ASCII 226 128 general_punctuation)
+string(ASCII 128 first_space)
+string(ASCII 138 last_space)
+set(wide_space "${no_break_space}|${general_punctuation}[${first_space}-${last_space}]")
+
+set(widths 24 28 36)
+foreach(width IN LISTS widths)
+  set(entries_${width} "")
+endforeach()
+
+# Collects entries in chunks: appending to one long list copies it each time.
+macro(flush_chunk width)
+  list(APPEND entries_${width} ${chunk_${width}})
+  set(chunk_${width} "")
+  set(chunk_size_${width} 0)
+endmacro()
+
+foreach(registry oui.csv mam.csv oui36.csv iab.csv)
+  set(path "${IEEE_DATA_DIR}/${registry}")
+  if(NOT EXISTS "${path}")
+    message(FATAL_ERROR "${path} is missing (Debian package ieee-data)")
+  endif()
+  file(READ "${path}" text)
+  string(REPLACE "\r" "" text "${text}")
+  string(REPLACE ";" "${semicolon}" text "${text}")
+  string(REPLACE "[" "${open_bracket}" text "${text}")
+  string(REPLACE "]" "${close_bracket}" text "${text}")
+  string(REPLACE "\n" ";" lines "${text}")
+  foreach(width IN LISTS widths)
+    set(chunk_${width} "")
+    set(chunk_size_${width} 0)
+  endforeach()
+
+  # A record ends at a line break outside quotes: while its quotes are
+  # unbalanced, a quoted field goes on in the next line.
+  set(record "")
+  set(quotes 0)
+  set(line_number 0)
+  foreach(line IN LISTS lines)
+    math(EXPR line_number "${line_number} + 1")
+    if(record STREQUAL "")
+      set(record "${line}")
+    else()
+      string(APPEND record "\n${line}")
+    endif()
+    string(FIND "${line}" "\"" quote_at)
+    if(NOT quote_at EQUAL -1)
+      string(REGEX REPLACE "[^\"]" "" line_quotes "${line}")
+      string(LENGTH "${line_quotes}" count)
+      math(EXPR quotes "${quotes} + ${count}")
+    endif()
+    math(EXPR open "${quotes} % 2")
+    if(open)
+      continue()
+    endif()
+    set(quotes 0)
+    if(record STREQUAL "" OR record MATCHES "^Registry,Assignment,")
+      set(record "")
+      continue()
+    endif()
+    if(NOT record MATCHES "^[^,\"]*,([0-9A-Fa-f]+),(\"([^\"]|\"\")*\"|[^,\"]*)(,|$)")
+      message(FATAL_ERROR "${path}:${line_number}: not a registry record: ${record}")
+    endif()
+    set(record "")
+    string(TOUPPER "${CMAKE_MATCH_1}" key)
+    set(name "${CMAKE_MATCH_2}")
+    string(LENGTH "${key}" digits)
+    math(EXPR width "${digits} * 4")
+    if(NOT width IN_LIST widths)
+      message(FATAL_ERROR "${path}:${line_number}: a ${width}-bit block: ${key}")
+    endif()
+    if(name MATCHES "^\"(.*)\"$")
+      string(REPLACE "\"\"" "\"" name "${CMAKE_MATCH_1}")
+    endif()
+    string(REPLACE "&quot${semicolon}" "\"" name "${name}")
+    string(REPLACE "&amp${semicolon}" "&" name "${name}")
+    string(REGEX REPLACE "^([ \t\n]|${wide_space})+" "" name "${name}")
+    string(REGEX REPLACE "([ \t\n]|${wide_space})+$" "" name "${name}")
+    if(name STREQUAL "")
+      continue()
+    endif()
+    list(APPEND chunk_${width} "${key}${separator}${name}")
+    math(EXPR chunk_size_${width} "${chunk_size_${width}} + 1")
+    if(chunk_size_${width} EQUAL 500)
+      flush_chunk(${width})
+    endif()
+  endforeach()
+  if(NOT record STREQUAL "")
+    message(FATAL_ERROR "${path}: ends inside a quoted field")
+  endif()
+  foreach(width IN LISTS widths)
+    flush_chunk(${width})
+  endforeach()
+endforeach()
+
+# Text of a C++ string literal for `value` (control characters restored).
+macro(cxx_literal out value)
+  string(REPLACE "\\" "\\\\" ${out} "${value}")
+  string(REPLACE "\"" "\\\"" ${out} "${${out}}")
+  string(REPLACE "\n" "\\n" ${out} "${${out}}")
+  string(REPLACE "\t" "\\t" ${out} "${${out}}")
+endmacro()
+
+set(pool "")
+set(pool_chunk "")
+set(pool_size 0)
+set(tables "")
+foreach(width IN LISTS widths)
+  list(LENGTH entries_${width} count)
+  if(count EQUAL 0)
+    message(FATAL_ERROR "no ${width}-bit blocks in ${IEEE_DATA_DIR}")
+  endif()
+  list(SORT entries_${width})
+  math(EXPR digits "${width} / 4")
+  if(width GREATER 32)
+    set(key_type "std::uint64_t")
+  else()
+    set(key_type "std::uint32_t")
+  endif()
+  set(keys "")
+  set(names "")
+  set(keys_chunk "")
+  set(names_chunk "")
+  set(previous "")
+  set(emitted 0)
+  foreach(entry IN LISTS entries_${width})
+    string(SUBSTRING "${entry}" 0 ${digits} key)
+    if(key STREQUAL previous)
+      continue()
+    endif()
+    set(previous "${key}")
+    math(EXPR name_at "${digits} + 1")
+    string(SUBSTRING "${entry}" ${name_at} -1 name)
+    string(REPLACE "${semicolon}" ";" name "${name}")
+    string(REPLACE "${open_bracket}" "[" name "${name}")
+    string(REPLACE "${close_bracket}" "]" name "${name}")
+    string(MD5 id "${name}")
+    if(NOT DEFINED offset_${id})
+      string(LENGTH "${name}" length)
+      if(length GREATER 255)
+        message(FATAL_ERROR "an owner name of ${length} bytes: ${name}")
+      endif()
+      set(offset_${id} ${pool_size})
+      set(length_${id} ${length})
+      math(EXPR pool_size "${pool_size} + ${length}")
+      cxx_literal(literal "${name}")
+      string(APPEND pool_chunk "    \"${literal}\"\n")
+    endif()
+    string(APPEND keys_chunk "0x${key},")
+    string(APPEND names_chunk "{${offset_${id}},${length_${id}}},")
+    math(EXPR emitted "${emitted} + 1")
+    math(EXPR end_of_line "${emitted} % 8")
+    if(end_of_line EQUAL 0)
+      string(APPEND keys_chunk "\n")
+      string(APPEND names_chunk "\n")
+    endif()
+    math(EXPR flush "${emitted} % 400")
+    if(flush EQUAL 0)
+      string(APPEND keys "${keys_chunk}")
+      string(APPEND names "${names_chunk}")
+      string(APPEND pool "${pool_chunk}")
+      set(keys_chunk "")
+      set(names_chunk "")
+      set(pool_chunk "")
+    endif()
+  endforeach()
+  string(APPEND pool "${pool_chunk}")
+  set(pool_chunk "")
+  string(APPEND tables "
+// ${emitted} ${width}-bit blocks.
+constexpr ${key_type} kVendor${width}Keys[] = {
+${keys}${keys_chunk}};
+constexpr VendorNameRef kVendor${width}Names[] = {
+${names}${names_chunk}};
+")
+  message(STATUS "Vendor table: ${emitted} ${width}-bit blocks")
+endforeach()
+if(pool_size GREATER_EQUAL 16777216)
+  message(FATAL_ERROR "the owner names take ${pool_size} bytes, more than an offset can reach")
+endif()
+
+file(WRITE "${OUTPUT}.tmp" "// Generated by cmake/CorvaleVendorTable.cmake from the IEEE registries in
+// ${IEEE_DATA_DIR}; do not edit.
+
+// ${pool_size} bytes of distinct owner names.
+constexpr char kVendorPool[] =
+${pool}    \"\";
+${tables}")
+file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")
