@@ -11,7 +11,8 @@ start=$(date +%s)
 stage() { echo; echo "=== bluez: $* ($(($(date +%s) - start)) s)"; }
 
 stage "packages for the mock bus"
-tools/ensure-packages.sh --no-recommends dbus python3-dbusmock libsystemd-dev libexpat1-dev libbluetooth3
+tools/ensure-packages.sh --no-recommends dbus python3-dbusmock libsystemd-dev libexpat1-dev libbluetooth3 \
+    ieee-data
 
 stage "build"
 [ -f "$build/CMakeCache.txt" ] || cmake --preset default -B "$build"

@@ -27,7 +27,7 @@ fail() {
 }
 
 stage "packages and build (preset fuzz, build/fuzz)"
-tools/ensure-packages.sh cmake ninja-build clang libsystemd-dev pkg-config
+tools/ensure-packages.sh cmake ninja-build clang libsystemd-dev pkg-config ieee-data
 cmake --preset fuzz >/dev/null
 build_log=$(mktemp)
 cmake --build --preset fuzz -j2 >"$build_log" 2>&1 || {

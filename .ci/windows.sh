@@ -31,7 +31,7 @@ mkdir -p build
 
 echo "=== windows: packages"
 packages=(cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 wine mmdebstrap python3
-    qt6-base-dev qt6-base-dev-tools libcli11-dev nlohmann-json3-dev)
+    qt6-base-dev qt6-base-dev-tools libcli11-dev nlohmann-json3-dev ieee-data)
 tools/ensure-packages.sh --no-recommends "${packages[@]}"
 echo "mingw-w64: $(x86_64-w64-mingw32-g++-posix -dumpversion), $(wine --version 2>/dev/null)"
 

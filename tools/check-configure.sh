@@ -5,6 +5,8 @@
 # - A program that links two platform libraries does not generate.
 # - A build without libsystemd says that quillmere falls back to the
 #   no-stack platform.
+# - A build without the IEEE registries stops and names the package that has
+#   them; CORVALE_IEEE_DATA_DIR points the build at another copy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scratch=$(mktemp -d)
@@ -53,5 +55,25 @@ if PKG_CONFIG_LIBDIR=$pcdir configure no-systemd -S . -DCORVALE_BUILD_TESTS=OFF 
   echo "build without libsystemd: says quillmere falls back to the no-stack platform"
 else
   fail "a build without libsystemd did not say it falls back" "$scratch/no-systemd.log"
+fi
+# The registries missing: the engine's vendor table cannot be made.
+mkdir "$scratch/no-registries"
+if configure no-ieee-data -S tests/subproject "-DCORVALE_IEEE_DATA_DIR=$scratch/no-registries"; then
+  fail "a build without the IEEE registries configured" "$scratch/no-ieee-data.log"
+elif grep -q "install the Debian package ieee-data" "$scratch/no-ieee-data.log"; then
+  echo "build without the IEEE registries: stops, naming the package ieee-data"
+else
+  fail "a build without the IEEE registries failed, but not naming ieee-data" \
+    "$scratch/no-ieee-data.log"
+fi
+# A copy elsewhere is used: it generates, and builds the table from there.
+cp /usr/share/ieee-data/*.csv "$scratch/no-registries/"
+if configure ieee-data-elsewhere -S tests/subproject \
+  "-DCORVALE_IEEE_DATA_DIR=$scratch/no-registries" &&
+  cmake --build "$scratch/ieee-data-elsewhere" --target corvale_engine -- -n -v 2>&1 |
+  grep -q -- "-DIEEE_DATA_DIR=$scratch/no-registries "; then
+  echo "build with CORVALE_IEEE_DATA_DIR: the vendor table is made from that directory"
+else
+  fail "CORVALE_IEEE_DATA_DIR was not used" "$scratch/ieee-data-elsewhere.log"
 fi
 exit $failed

@@ -6,8 +6,10 @@
 set -euo pipefail
 what=${1:-test}
 
+# ieee-data: the registries of address blocks the engine's vendor table is
+# generated from at build time.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev fonts-dejavu-core
-          libcli11-dev nlohmann-json3-dev)
+          libcli11-dev nlohmann-json3-dev ieee-data)
 if [ "$what" = test ]; then
   packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev
              libbluetooth-dev libsystemd-dev dbus python3-dbusmock clang libexpat1-dev qt6-svg-dev)
