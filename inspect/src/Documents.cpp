@@ -1,5 +1,7 @@
+#include <corvale/BTVendor.h>
 #include <corvale/bt/utf8.h>
 #include <corvale/inspect/Documents.h>
+#include <corvale/inspect/Table.h>
 
 namespace Corvale::Inspect {
 
@@ -63,6 +65,43 @@ Json servicesJson(const BTDevice& device) {
     j["address"] = Bt::toUtf8(device.Address().asString());
     j["services"] = std::move(services);
     return j;
+}
+
+Json inventoryJson(const std::vector<BTDevice>& radios, const std::vector<BTDevice>& devices) {
+    Json services = Json::array();
+    for (const auto* group : {&radios, &devices})
+        for (const BTDevice& d : *group)
+            if (!d.Services().empty()) services.push_back(servicesJson(d));
+    Json j = Json::object();
+    j["radios"] = std::move(radiosJson(radios)["radios"]);
+    j["devices"] = std::move(devicesJson(devices)["devices"]);
+    j["services"] = std::move(services);
+    return j;
+}
+
+std::string inventoryCsv(const std::vector<BTDevice>& radios,
+                         const std::vector<BTDevice>& devices) {
+    std::string csv = csvLine({"Kind", "Address", "Device name", "Vendor", "Class of Device",
+                               "Major device class", "Minor device class", "Service name",
+                               "Comment", "Service UUID", "Port"});
+    const auto deviceLines = [&csv](const char* kind, const std::vector<BTDevice>& group) {
+        for (const BTDevice& d : group) {
+            const BTClassOfDevice& cod = d.COD();
+            csv += csvLine({kind, Bt::toUtf8(d.Address().asString()), Bt::toUtf8(d.Name()),
+                            std::string(VendorName(d.Address()).value_or("")),
+                            std::to_string(cod.value()), Bt::toUtf8(cod.strMajor()),
+                            Bt::toUtf8(cod.strMinor()), "", "", "", ""});
+        }
+    };
+    deviceLines("radio", radios);
+    deviceLines("device", devices);
+    for (const auto* group : {&radios, &devices})
+        for (const BTDevice& d : *group)
+            for (const BTService& s : d.Services())
+                csv += csvLine({"service", Bt::toUtf8(d.Address().asString()), "", "", "", "", "",
+                                Bt::toUtf8(s.Name()), Bt::toUtf8(s.Comment()),
+                                uuidJsonText(s.UUID()), std::to_string(s.Port())});
+    return csv;
 }
 
 }  // namespace Corvale::Inspect

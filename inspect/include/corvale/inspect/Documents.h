@@ -9,6 +9,7 @@
 #include <corvale/BTService.h>
 #include <corvale/inspect/Json.h>
 
+#include <string>
 #include <vector>
 
 namespace Corvale::Inspect {
@@ -28,5 +29,16 @@ Json serviceJson(const BTService& service);
 
 // {"address": "...", "services": [service, ...]}.
 Json servicesJson(const BTDevice& device);
+
+// Everything known of a machine's neighbourhood, as the windows save it:
+// {"radios": [device, ...], "devices": [device, ...], "services": [services
+// document, ...]}, with a services document (servicesJson) for each radio and
+// device that has services read, radios first.
+Json inventoryJson(const std::vector<BTDevice>& radios, const std::vector<BTDevice>& devices);
+
+// The same as a CSV file (Table.h): a header line, then one line per radio
+// ("radio" in the first column), per device ("device") and per service read
+// ("service", with its device's address). Records stay in the JSON form.
+std::string inventoryCsv(const std::vector<BTDevice>& radios, const std::vector<BTDevice>& devices);
 
 }  // namespace Corvale::Inspect
