@@ -27,17 +27,19 @@ ULONG classWord(unsigned major, unsigned minor) {  // one service bit, so the en
     return ULONG(0x200000 | (major << 8) | (minor << 2));
 }
 // Every column has one known order. "Alpha" comes into range before "alpha",
-// so an order that ignores case (or keeps arrival order) gets them wrong.
+// so an order that ignores case (or keeps arrival order) gets them wrong. The
+// address blocks are registered to OMRON, MATRIX, Cisco, FIBRONICS and
+// FUJITSU, and gamma's (locally administered) to no one.
 const struct {
     const char* name;
     ULONG cod;  // majors Phone, Computer, Audio, Peripheral, Imaging, LAN
     const char* address;
-} scene[] = {{"Beta", classWord(2, 1), "00:00:00:00:00:03"},
-             {"Alpha", classWord(1, 3), "00:00:00:00:00:0A"},
-             {"", classWord(4, 1), "00:00:00:00:00:01"},
-             {"gamma", classWord(5, 0x10), "00:00:00:00:01:00"},
-             {"Zed", classWord(6, 0x20), "00:00:00:00:00:B2"},
-             {"alpha", classWord(3, 0), "00:00:00:00:00:2C"}};
+} scene[] = {{"Beta", classWord(2, 1), "00:00:0B:00:00:03"},
+             {"Alpha", classWord(1, 3), "00:00:0C:00:00:0A"},
+             {"", classWord(4, 1), "00:00:0A:00:00:01"},
+             {"gamma", classWord(5, 0x10), "02:00:00:00:01:00"},
+             {"Zed", classWord(6, 0x20), "00:00:0E:00:00:B2"},
+             {"alpha", classWord(3, 0), "00:00:0D:00:00:2C"}};
 
 // A record with one 16-bit service class and L2CAP in its protocol list.
 Corvale::Sim::Record service(const std::string& name, const std::string& comment, ULONG port,
@@ -87,9 +89,10 @@ QList<int> headerImages(const QTreeWidget* list) {
     for (int i = 0; i < list->columnCount(); ++i) images << imageIndex(list->headerItem()->icon(i));
     return images;
 }
-// The header images when key (one-based, signed) is the sort key.
-QList<int> arrowAt(int key) {
-    QList<int> images(4, -1);
+// The header images of a list of columns when key (one-based, signed) is
+// the sort key.
+QList<int> arrowAt(int key, int columns = 5) {
+    QList<int> images(columns, -1);
     images[qAbs(key) - 1] = key > 0 ? ImgSortAscending : ImgSortDescending;
     return images;
 }
@@ -155,7 +158,8 @@ int whenModal(const std::function<void()>& action, const std::function<void(T*)>
             QCoreApplication::processEvents();
             body(dialog);
         }
-        if (dialog->isVisible()) dialog->done(0);  // a further one is counted and closed
+        // a further one is counted and closed
+        if (dialog->isVisible()) static_cast<QDialog*>(dialog)->done(0);
     });
     poll.start(5);
     action();
@@ -213,6 +217,32 @@ bool pickFromContextMenu(QAbstractItemView* view, const QModelIndex& cell, const
 QString fromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
+// The records of a CSV file (RFC 4180), each a list of its fields.
+QList<QStringList> readCsv(const QString& text) {
+    QList<QStringList> records{{}};
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
+            field += text[++i];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && c == ',')
+            records.last() << std::exchange(field, {});
+        else if (!quoted && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            records.last() << std::exchange(field, {});
+            records << QStringList{};
+            ++i;
+        } else
+            field += c;
+    }
+    if (records.last().isEmpty() && field.isEmpty()) records.removeLast();
+    return records;
+}
+// A device whose texts a spreadsheet would misread: a formula, a tab, a line
+// end, a comma, quotes and letters beyond ASCII.
+const char* const awkwardName = "=cmd|' /C calc'!A0\tR&D, \"L\u00e9a\"\nphone";
 }  // namespace
 
 class WindowsTest : public QObject {
@@ -274,7 +304,7 @@ class WindowsTest : public QObject {
         device = std::make_unique<BTDevice_Form>(record);
         device->show();
         QVERIFY(QTest::qWaitForWindowExposed(device.get()));
-        QTRY_COMPARE(headerImages(child<SortedList>(device.get(), "Services")), arrowAt(3));
+        QTRY_COMPARE(headerImages(child<SortedList>(device.get(), "Services")), arrowAt(3, 4));
     }
     // Mara's phone of the demo neighbourhood, its services discovered.
     Corvale::BTDevice& demoPhone() {
@@ -376,6 +406,7 @@ private slots:
         QTest::newRow("minor") << 2 << QStringList{"alpha", "Beta", "", "gamma", "Alpha", "Zed"};
         QTest::newRow("name") << 3 << QStringList{"", "alpha", "Alpha", "Beta", "gamma", "Zed"};
         QTest::newRow("address") << 4 << QStringList{"", "Beta", "Alpha", "alpha", "Zed", "gamma"};
+        QTest::newRow("vendor") << 5 << QStringList{"gamma", "Alpha", "alpha", "Zed", "Beta", ""};
     }
     void sortEachColumn() {
         QFETCH(int, key);
@@ -597,8 +628,9 @@ private slots:
         auto* name = child<QToolButton>(device.get(), "TT_Name");
         QCOMPARE(name->text() + text(device.get(), "TT_Address"), "Thing(00:12:34:AB:CD:EF)");
         QTEST(imageIndex(name->icon()), "image");
-        QCOMPARE(column(child<QTreeWidget>(device.get(), "Info"), 1),
-                 QStringList({"Thing", "00:12:34:AB:CD:EF"}) + classes);
+        QCOMPARE(
+            column(child<QTreeWidget>(device.get(), "Info"), 1),
+            QStringList({"Thing", "00:12:34:AB:CD:EF"}) + classes + QStringList{"Camille Bauer"});
         QTEST(marks(), "marks");
         // The marks cannot be changed: on the check box, by keyboard, from code.
         auto* flags = child<QListWidget>(device.get(), "COD_Services");
@@ -896,6 +928,141 @@ private slots:
         }
         QCOMPARE(QGuiApplication::clipboard()->text(), fromUtf8(expected));
         QCOMPARE(QGuiApplication::clipboard()->mimeData()->formats(), QStringList{"text/plain"});
+    }
+
+    // Every list copies its selected row under its captions, one line each,
+    // with nothing a spreadsheet would run and no tab or line end of the
+    // device's breaking a row.
+    void copyGivesTheSelectedRowAsTabSeparatedText_data() {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<bool>("byMenu");
+        QTest::addColumn<QString>("copied");
+        const QString name = "'=cmd|' /C calc'!A0 R&D, \"L\u00e9a\" phone";
+        QTest::newRow("remote devices, Ctrl+C")
+            << "LRemote" << 0 << false
+            << "Major device class\tMinor device class\tDevice name\tDevice address\tVendor\n"
+               "Phone\tSmart phone\t" +
+                   name + "\t5C:F3:70:12:8A:41\tCC&C Technologies, Inc\n";
+        QTest::newRow("local radios, menu")
+            << "LLocal" << 1 << true
+            << "Major device class\tMinor device class\tDevice name\tDevice address\tVendor\n"
+               "LAN\t(none)\tUSB dongle\t00:1B:DC:0F:3E:A9\tVencer Co., Ltd.\n";
+        QTest::newRow("device fields, Ctrl+C")
+            << "Info" << 0 << false << "Field\tValue\nDevice name\t" + name + "\n";
+        QTest::newRow("vendor field, menu")
+            << "Info" << 4 << true << "Field\tValue\nVendor\tCC&C Technologies, Inc\n";
+        QTest::newRow("services, menu")
+            << "Services" << 0 << true
+            << "Service name\tComment\tService UUID\tPort\n'+SUM(A1)\tsee  below\t"
+               "{00001101-0000-1000-8000-00805F9B34FB}\t3\n";
+    }
+    void copyGivesTheSelectedRowAsTabSeparatedText() {
+        QFETCH(QString, list);
+        QFETCH(int, row);
+        QFETCH(bool, byMenu);
+        world().addDevice({address("5C:F3:70:12:8A:41"),
+                           awkwardName,
+                           0x5A020C,
+                           {service("+SUM(A1)", "see\r\nbelow", 3, 0x01)}});
+        open();
+        inquire();
+        SortedList* shown = nullptr;
+        if (list.startsWith('L')) {
+            shown = this->list(qPrintable(list));
+        } else {
+            Corvale::BTDevice& phone = net->RemoteDevices().at(0);
+            QVERIFY(phone.DiscoverServices());
+            show(phone);
+            shown = child<SortedList>(device.get(), qPrintable(list));
+        }
+        QGuiApplication::clipboard()->clear();
+        shown->clearSelection();
+        QTest::keyClick(shown, Qt::Key_C, Qt::ControlModifier);  // nothing selected, nothing copied
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+        QTreeWidgetItem* picked = shown->topLevelItem(row);
+        if (byMenu) {
+            QVERIFY(pickFromContextMenu(shown, shown->indexFromItem(picked, 1), "Copy"));
+        } else {
+            shown->setCurrentItem(picked);
+            QTest::keyClick(shown, Qt::Key_C, Qt::ControlModifier);
+        }
+        QTEST(QGuiApplication::clipboard()->text(), "copied");
+    }
+
+    // Save as writes every radio, device and service the windows know, as
+    // JSON or CSV by the file's type; a failed write changes nothing shown.
+    void saveAsWritesEverythingKnown() {
+        world().addDevice({address("5C:F3:70:12:8A:41"),
+                           awkwardName,
+                           0x5A020C,
+                           {service("Serial Port", "Debug, \"console\"", 3, 0x01),
+                            service("OBEX Object Push", "", 10, 0x05)}});
+        open(true);
+        Corvale::BTDevice& phone = net->RemoteDevices().at(0);
+        QCOMPARE(QString::fromStdWString(phone.Address().asString()), "5C:F3:70:12:8A:41");
+        QVERIFY(phone.DiscoverServices());
+        QTemporaryDir dir;
+        // Through the menu and the file dialog: CSV chosen, the name typed bare.
+        const auto choose = [&](QFileDialog* dialog) {
+            dialog->selectNameFilter("CSV (*.csv)");
+            dialog->setDirectory(dir.path());
+            child<QLineEdit>(dialog, "fileNameEdit")->setText("found");  // as a user types it
+            static_cast<QDialog*>(dialog)->accept();                     // as the Save button does
+        };
+        QCOMPARE(whenModal<QFileDialog>(
+                     [&] {
+                         QVERIFY(pickFromContextMenu(
+                             list("LRemote"), list("LRemote")->model()->index(0, 0), "Save as..."));
+                     },
+                     std::function<void(QFileDialog*)>(choose)),
+                 1);
+        QFile csvFile(dir.filePath("found.csv"));
+        QVERIFY(csvFile.open(QIODevice::ReadOnly));
+        const QList<QStringList> csv = readCsv(QString::fromUtf8(csvFile.readAll()));
+        QCOMPARE(csv.size(), 1 + 2 + 7 + 2);  // header, radios, devices, services
+        QCOMPARE(csv[0].first(), "Kind");
+        QStringList kinds;
+        for (const QStringList& record : csv.mid(1)) {
+            QCOMPARE(record.size(), csv[0].size());
+            kinds << record[0];
+            if (record[1] == "5C:F3:70:12:8A:41" && record[0] == "device") {
+                QCOMPARE(record[2], "'" + QString::fromUtf8(awkwardName));
+                QCOMPARE(record[csv[0].indexOf("Vendor")], "CC&C Technologies, Inc");
+            }
+        }
+        QCOMPARE(kinds.count("radio"), 2);
+        QCOMPARE(kinds.count("device"), 7);
+        QCOMPARE(csv.last()[csv[0].indexOf("Comment")], "");
+        QCOMPARE(csv[csv.size() - 2][csv[0].indexOf("Comment")], "Debug, \"console\"");
+
+        QVERIFY(form->saveTo(dir.filePath("found.json")));
+        QFile jsonFile(dir.filePath("found.json"));
+        QVERIFY(jsonFile.open(QIODevice::ReadOnly));
+        QJsonParseError error;
+        const QJsonObject json = QJsonDocument::fromJson(jsonFile.readAll(), &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(json["radios"].toArray().size(), 2);
+        QCOMPARE(json["devices"].toArray().size(), 7);
+        const QJsonArray services = json["services"].toArray();
+        QCOMPARE(services.size(), 1);
+        QCOMPARE(services[0]["address"].toString(), "5C:F3:70:12:8A:41");
+        QCOMPARE(services[0]["services"].toArray().size(), 2);
+        QVERIFY(services[0]["services"][0]["record"].isObject());
+
+        // Into a folder that cannot exist (a file is in its place; root
+        // writes into read-only folders): told, and the lists as they were.
+        QFile blocker(dir.filePath("blocker"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QStringList names = column(list("LRemote"), 2);
+        QVERIFY(!form->saveTo(dir.filePath("blocker/found.json")));
+        QVERIFY(box().startsWith("Save as: Could not save " +
+                                 QDir::toNativeSeparators(dir.filePath("blocker/found.json"))));
+        QCOMPARE(column(list("LRemote"), 2), names);
+        QCOMPARE(text(form.get(), "TR_Count"), "7");
+        QCOMPARE(text(form.get(), "TL_Count"), "2");
+        locked(form.get(), false);
     }
 
     void recordWindowsKeepTheirServiceAndGoWithTheDeviceWindow() {

@@ -167,11 +167,12 @@ void BTDevice_Form::ShowInfo() {
     TT_Address->setText(QStringLiteral("(") + toStr(Dev.Address().asString()) +
                         QStringLiteral(")"));
 
-    const QString fields[4][2] = {
+    const QString fields[5][2] = {
         {QStringLiteral("Device name"), toStr(Dev.Name())},
         {QStringLiteral("Device address"), toStr(Dev.Address().asString())},
         {QStringLiteral("Major device class"), toStr(cod.strMajor())},
         {QStringLiteral("Minor device class"), toStr(cod.strMinor())},
+        {QStringLiteral("Vendor"), vendorText(Dev.Address())},
     };
     // The fields keep this order: the list has no sorter.
     for (const auto& field : fields) Info->addTopLevelItem(new SortedRow({field[0], field[1]}));

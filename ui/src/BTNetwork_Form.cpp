@@ -5,10 +5,17 @@
 
 #include "Strips.h"
 
+#include <corvale/BTVendor.h>
+#include <corvale/inspect/Documents.h>
+
 #include <QAction>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSaveFile>
 #include <QScreen>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -63,6 +70,13 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
                        QStringLiteral("Double-click to get more details on this device..."));
     layout->addWidget(LRemote, 1);
 
+    // Both lists offer to save everything the windows know.
+    SaveAs = new QAction(QStringLiteral("Save as..."), this);
+    SaveAs->setObjectName(QStringLiteral("SaveAs"));
+    LLocal->addContextAction(SaveAs);
+    LRemote->addContextAction(SaveAs);
+    connect(SaveAs, &QAction::triggered, this, &BTNetwork_Form::SaveAs_Click);
+
     connect(TL_Refresh, &QAction::triggered, this, &BTNetwork_Form::TL_Refresh_Click);
     connect(TR_Refresh, &QAction::triggered, this, &BTNetwork_Form::TR_Refresh_Click);
     connect(TR_Cache, &QAction::triggered, this, &BTNetwork_Form::TR_Cache_Click);
@@ -78,7 +92,8 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
     LRemote->setItemSorter(&RSorter);
     TR_Cache->setChecked(Corvale::BTNetwork::getInquiryCache());
 
-    resize(scaledWidth(this, 504), scaledHeight(this, 345));
+    // Wide enough for every column at its first width, Vendor included.
+    resize(scaledWidth(this, 680), scaledHeight(this, 345));
     if (const QScreen* s = screen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(s->availableGeometry().center());
@@ -97,8 +112,8 @@ SortedList* BTNetwork_Form::makeList(const QString& name, const QString& tip) {
     list->setIconSize(QSize(16, 16));
     list->setHeaderLabels({QStringLiteral("Major device class"),
                            QStringLiteral("Minor device class"), QStringLiteral("Device name"),
-                           QStringLiteral("Device address")});
-    for (int i = 0; i < 4; ++i) list->header()->resizeSection(i, columnWidths()[i]);
+                           QStringLiteral("Device address"), QStringLiteral("Vendor")});
+    for (int i = 0; i < 5; ++i) list->header()->resizeSection(i, columnWidths()[i]);
     return list;
 }
 
@@ -160,9 +175,9 @@ void BTNetwork_Form::Fill_Devices(const std::vector<Corvale::BTDevice>& devices,
     rows.reserve(qsizetype(devices.size()));
     for (std::size_t i = 0; i < devices.size(); ++i) {
         const Corvale::BTDevice& device = devices[i];
-        auto* row = new SortedRow(QStringList{toStr(device.COD().strMajor()),
-                                              toStr(device.COD().strMinor()), toStr(device.Name()),
-                                              toStr(device.Address().asString())});
+        auto* row = new SortedRow(QStringList{
+            toStr(device.COD().strMajor()), toStr(device.COD().strMinor()), toStr(device.Name()),
+            toStr(device.Address().asString()), vendorText(device.Address())});
         row->setIcon(0, images[majorImageIndex(device.COD().getMajor())]);
         SortedList::setRecordIndex(row, i);
         rows.append(row);
@@ -172,13 +187,14 @@ void BTNetwork_Form::Fill_Devices(const std::vector<Corvale::BTDevice>& devices,
     list->setItemSorter(sorter);
     // Long names and class texts are shown whole rather than cut short.
     // Up to a limit, so that the address stays in view.
-    list->fitColumns(columnWidths(), {scaledWidth(this, 130), scaledWidth(this, 180),
-                                      scaledWidth(this, 200), scaledWidth(this, 130)});
+    list->fitColumns(columnWidths(),
+                     {scaledWidth(this, 130), scaledWidth(this, 180), scaledWidth(this, 200),
+                      scaledWidth(this, 130), scaledWidth(this, 220)});
 }
 
 QList<int> BTNetwork_Form::columnWidths() const {
     return {scaledWidth(this, 130), scaledWidth(this, 130), scaledWidth(this, 120),
-            scaledWidth(this, 120)};
+            scaledWidth(this, 120), scaledWidth(this, 150)};
 }
 
 void BTNetwork_Form::UInterface(bool enabled) {
@@ -281,6 +297,41 @@ void BTNetwork_Form::LLocal_ColumnClick(int column) {
 
 void BTNetwork_Form::LRemote_ColumnClick(int column) {
     Sort_Column(LRemote, RSorter, column);
+}
+
+void BTNetwork_Form::SaveAs_Click() {
+    const QString json = QStringLiteral("JSON (*.json)");
+    const QString csv = QStringLiteral("CSV (*.csv)");
+    QString chosen = json;
+    QString fileName = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Save as"), QDir::home().filePath(QStringLiteral("bluetooth.json")),
+        json + QStringLiteral(";;") + csv, &chosen);
+    if (fileName.isEmpty()) return;
+    // A name typed without a suffix gets the chosen type's.
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += chosen == csv ? QStringLiteral(".csv") : QStringLiteral(".json");
+    saveTo(fileName);
+}
+
+bool BTNetwork_Form::saveTo(const QString& fileName) {
+    const bool asCsv =
+        QFileInfo(fileName).suffix().compare(QStringLiteral("csv"), Qt::CaseInsensitive) == 0;
+    const std::string document =
+        asCsv ? Corvale::Inspect::inventoryCsv(Net.LocalDevices(), Net.RemoteDevices())
+              : Corvale::Inspect::jsonText(
+                    Corvale::Inspect::inventoryJson(Net.LocalDevices(), Net.RemoteDevices()));
+    // Written aside and renamed over the file at the end: a failure leaves
+    // whatever was there before.
+    QSaveFile file(fileName);
+    if (file.open(QIODevice::WriteOnly) &&
+        file.write(document.data(), qint64(document.size())) == qint64(document.size()) &&
+        file.commit())
+        return true;
+    showMessageBox(this, QStringLiteral("Save as"),
+                   QStringLiteral("Could not save %1: %2")
+                       .arg(QDir::toNativeSeparators(fileName), file.errorString()),
+                   QMessageBox::Warning);
+    return false;
 }
 
 }  // namespace Quillmere

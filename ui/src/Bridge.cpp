@@ -1,5 +1,7 @@
 #include <quillmere/Bridge.h>
 
+#include <corvale/BTVendor.h>
+
 #include <QFontMetricsF>
 #include <QTextDocument>
 #include <QWidget>
@@ -10,6 +12,11 @@ QString toStr(const std::wstring& text) {
     const std::size_t end = text.find(L'\0');
     const std::size_t length = end == std::wstring::npos ? text.size() : end;
     return QString::fromWCharArray(text.data(), qsizetype(length));
+}
+
+QString vendorText(const Corvale::BTAddress& address) {
+    const std::optional<std::string_view> name = Corvale::VendorName(address);
+    return name ? QString::fromUtf8(name->data(), qsizetype(name->size())) : QString();
 }
 
 QString capped(const QString& text, qsizetype length) {

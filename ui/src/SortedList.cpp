@@ -2,10 +2,20 @@
 #include <quillmere/ColumnSorter.h>
 #include <quillmere/SortedList.h>
 
+#include <corvale/inspect/Table.h>
+
+#include <QAction>
+#include <QClipboard>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
+
+#include <string>
+#include <vector>
 
 namespace Quillmere {
 
@@ -56,6 +66,73 @@ SortedList::SortedList(QWidget* parent) : QTreeWidget(parent) {
     connect(header(), &QHeaderView::sectionResized, this, [this] {
         if (mouseOnHeader) sizedByUser = true;
     });
+
+    copy = new QAction(QStringLiteral("Copy"), this);
+    copy->setObjectName(QStringLiteral("Copy"));
+    // Shown in the menu; the key itself is taken in keyPressEvent, before
+    // the view's own Ctrl+C (which copies one cell's shown text).
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    connect(copy, &QAction::triggered, this, [this] {
+        const QString text = selectedRowsText();
+        if (!text.isEmpty()) QGuiApplication::clipboard()->setText(text);
+    });
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &SortedList::showContextMenu);
+}
+
+void SortedList::addContextAction(QAction* action) {
+    contextActions.append(action);
+}
+
+void SortedList::showContextMenu(const QPoint& at) {
+    // The row under the mouse is the one the menu acts on, as after a click.
+    if (QTreeWidgetItem* row = itemAt(at)) setCurrentItem(row);
+    copy->setEnabled(!selectedItems().isEmpty());
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("ListMenu"));
+    menu.addAction(copy);
+    if (!contextActions.isEmpty()) menu.addSeparator();
+    menu.addActions(contextActions);
+    menu.exec(viewport()->mapToGlobal(at));
+    copy->setEnabled(true);
+}
+
+QString SortedList::selectedRowsText() const {
+    std::string text;
+    for (int i = 0; i < topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* row = topLevelItem(i);
+        if (!row->isSelected()) continue;
+        if (text.empty()) {
+            std::vector<std::string> captions;
+            for (int c = 0; c < columnCount(); ++c)
+                captions.push_back(headerItem()->text(c).toStdString());
+            text = Corvale::Inspect::tsvLine(captions);
+        }
+        std::vector<std::string> cells;
+        for (int c = 0; c < columnCount(); ++c) cells.push_back(row->text(c).toStdString());
+        text += Corvale::Inspect::tsvLine(cells);
+    }
+    return QString::fromStdString(text);
+}
+
+bool SortedList::event(QEvent* event) {
+    // Ctrl+C is the list's own key: no application shortcut takes it first.
+    if (event->type() == QEvent::ShortcutOverride &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        event->accept();
+        return true;
+    }
+    return QTreeWidget::event(event);
+}
+
+void SortedList::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Copy)) {
+        copy->trigger();
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
 }
 
 bool SortedList::eventFilter(QObject* watched, QEvent* event) {

@@ -37,6 +37,12 @@ public:
     const ColumnSorter& localSorter() const { return LSorter; }
     const ColumnSorter& remoteSorter() const { return RSorter; }
 
+    // Writes everything the windows know (the radios, the devices, the
+    // services read so far) to fileName: CSV when its suffix is .csv, JSON
+    // otherwise. A failure is told in a message box; the window stays as it
+    // was either way. True when the file was written.
+    bool saveTo(const QString& fileName);
+
 public slots:
     void TL_Refresh_Click();
     void TR_Refresh_Click();
@@ -46,6 +52,8 @@ public slots:
     void LRemote_DoubleClick();
     void LLocal_ColumnClick(int column);
     void LRemote_ColumnClick(int column);
+    // Asks for a file (JSON or CSV) and saves to it.
+    void SaveAs_Click();
 
 signals:
     // The remote inquiry has completed and the window shows its result.
@@ -103,6 +111,7 @@ private:
     QAction* TR_Separator2 = nullptr;
     QAction* TR_Cache = nullptr;
     SortedList* LRemote = nullptr;
+    QAction* SaveAs = nullptr;
 
     bool shownOnce = false;
     // Last: it goes first, waiting for work that uses the members above.

@@ -12,10 +12,19 @@
 
 #include <string>
 
+namespace Corvale {
+class BTAddress;
+}
+
 namespace Quillmere {
 
 // The characters of an engine string up to its first NUL, unchanged.
 QString toStr(const std::wstring& text);
+
+// The registered owner of the address's block, as the windows show it (the
+// engine's vendor table, plain ASCII or UTF-8 of our own); empty when no
+// registry lists the block.
+QString vendorText(const Corvale::BTAddress& address);
 
 // Text from a device (names, comments, any text of its records) is shown as
 // plain text everywhere. List cells show plain text by themselves, and every

@@ -6,6 +6,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
+class QAction;
+
 class ColumnSorter;
 
 namespace Quillmere {
@@ -36,15 +38,31 @@ public:
     // false.
     bool fitColumns(const QList<int>& minimumWidths, const QList<int>& maximumWidths);
 
+    // The selected rows, in the order shown, under a header line of the
+    // column captions: tab-separated text, one line per row, each cell's
+    // whole text. Empty when no row is selected.
+    QString selectedRowsText() const;
+    // "Copy" (Ctrl+C, and the first entry of the list's context menu) puts
+    // selectedRowsText() on the clipboard. Further entries of the context
+    // menu go below it.
+    QAction* copyAction() const { return copy; }
+    void addContextAction(QAction* action);
+
     // The position of the engine record a row was made from.
     static void setRecordIndex(QTreeWidgetItem* row, quint64 index);
     static bool recordIndex(const QTreeWidgetItem* row, quint64& index);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void showContextMenu(const QPoint& at);
+
     ColumnSorter* sorter = nullptr;
+    QAction* copy = nullptr;
+    QList<QAction*> contextActions;
     // A section resized while a mouse button is down on the header is the
     // user's doing; the list's own fitting and stretching happen otherwise.
     bool mouseOnHeader = false;
