@@ -8,13 +8,45 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 #ifdef QUILLMERE_DEMO
 #include <corvale/sim/World.h>
 
 #include <chrono>
 #endif
 
+#if defined(__unix__) && !defined(__APPLE__)
+// Whether the window has anywhere to open. Without a display Qt aborts the
+// program with a message about its xcb plugin, which tells a user over SSH
+// or in a container nothing; a platform chosen in QT_QPA_PLATFORM is the
+// user's to judge.
+static bool desktopSessionNamed() {
+    for (const char* name : {"QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') return true;
+    }
+    return false;
+}
+#endif
+
 int main(int argc, char** argv) {
+#if defined(__unix__) && !defined(__APPLE__)
+    if (!desktopSessionNamed()) {
+        std::fputs(
+            "The window needs a desktop session (X11 or Wayland), and none was found: "
+            "DISPLAY and WAYLAND_DISPLAY are not set.\n"
+#ifdef QUILLMERE_DEMO
+            "corvale-demo shows the same neighbourhood in the console: corvale-demo radios, "
+            "corvale-demo scan.\n",
+#else
+            "corvale shows the same in the console: corvale radios, corvale scan.\n",
+#endif
+            stderr);
+        return 1;
+    }
+#endif
 #ifdef QUILLMERE_DEMO
     {
         using namespace std::chrono_literals;
