@@ -59,4 +59,22 @@ inline const std::tuple<const char*, std::size_t, Bytes> kCrossCheckRecords[] = 
     {"NoClassList", 0, pairs({{0x0000, uint32(0x00010001)}})},
 };
 
+// Each cross-check record under every record header whose length field
+// holds it: its name with the field's size in bytes, its bytes, and the
+// attribute pairs inside.
+struct HeadedRecord {
+    std::string name;
+    Bytes bytes, attributes;
+};
+inline std::vector<HeadedRecord> headedRecords() {
+    std::vector<HeadedRecord> out;
+    for (const auto& [name, atLeast, attributes] : kCrossCheckRecords)
+        for (std::size_t prefix : {1, 2, 4})
+            if (attributes.size() >> (8 * prefix) == 0)
+                out.push_back({std::string(name) + ", length field " + std::to_string(prefix),
+                               variable(Type::Sequence, attributes, kLengths[prefix / 2]),
+                               attributes});
+    return out;
+}
+
 }  // namespace sdptest
