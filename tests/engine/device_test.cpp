@@ -1,5 +1,5 @@
 // BTAddress and BTDevice: the address text, the 48-bit mask, the null-address
-// rule of the constructors, deep copies and the process-wide cache switch.
+// rule of the constructors and deep copies.
 #include <corvale/BTDevice.h>
 
 #include <gtest/gtest.h>
@@ -83,13 +83,5 @@ TEST(Device, ConstructorsAndCopies) {
         }
         copy.Name() += L"2";
         EXPECT_EQ(device.Name(), name);
-    }
-}
-
-TEST(Device, InquiryCacheSwitchIsSharedByAllRecords) {
-    const BTDevice a(BTAddress(1));
-    for (bool on : {true, false, true}) {
-        BTDevice::setInquiryCache(on);
-        EXPECT_EQ(a.getInquiryCache(), on);
     }
 }

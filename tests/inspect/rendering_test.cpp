@@ -33,75 +33,89 @@ One one(const Bytes& value) {
 const Bytes kUuid128 = uuid128(0x123456789ABCDEF0ull, 0x1122334455667788ull),
             kSerial128 = uuid128(0x0000110100001000ull, 0x800000805F9B34FBull);
 
-TEST(JsonForm, EachElementTypeAsTheFormatSays) {
+// Each element type as the JSON, the text tree and the XML write it (an
+// empty form is not checked for that row).
+TEST(ElementForms, EachTypeAsJsonTextAndXmlWriteIt) {
     const struct {
         Bytes value;
-        std::string json;
+        std::string json, text, xml;
     } cases[] = {
-        {nil(), R"({"type":"nil","value":null})"},
-        {uint8(0xFE), R"({"type":"uint8","value":254})"},
-        {uint16(0x1234), R"({"type":"uint16","value":4660})"},
-        {uint32(0xDEADBEEF), R"({"type":"uint32","value":3735928559})"},
-        {uint64(0x0102030405060708), R"({"type":"uint64","value":"0x0102030405060708"})"},
-        {cat({{0x0C}, k16}), R"({"type":"uint128","value":"0x8899aabbccddeeff0011223344556677"})"},
-        {int8(-128), R"({"type":"int8","value":-128})"},
-        {int16(-32767), R"({"type":"int16","value":-32767})"},
-        {int32(-2), R"({"type":"int32","value":-2})"},
-        {int64(-2), R"({"type":"int64","value":"0xfffffffffffffffe"})"},
-        {cat({{0x14}, k16}), R"({"type":"int128","value":"0x8899aabbccddeeff0011223344556677"})"},
+        {nil(), R"({"type":"nil","value":null})", "nil", "<nil />"},
+        {uint8(0xFE), R"({"type":"uint8","value":254})", "0xFE (254)", R"(<uint8 value="0xfe" />)"},
+        {uint8(12), "", "0x0C (12)", R"(<uint8 value="0x0c" />)"},
+        {uint16(0x0108), R"({"type":"uint16","value":264})", "0x0108 (264)",
+         R"(<uint16 value="0x0108" />)"},
+        {uint32(0xDEADBEEF), R"({"type":"uint32","value":3735928559})", "0xDEADBEEF (3735928559)",
+         R"(<uint32 value="0xdeadbeef" />)"},
+        {uint64(0x0102030405060708), R"({"type":"uint64","value":"0x0102030405060708"})",
+         "0x0102030405060708 (72623859790382856)", R"(<uint64 value="0x0102030405060708" />)"},
+        {uint64(1), R"({"type":"uint64","value":"0x0000000000000001"})", "0x0000000000000001 (1)",
+         R"(<uint64 value="0x0000000000000001" />)"},
+        {cat({{0x0C}, k16}), R"({"type":"uint128","value":"0x8899aabbccddeeff0011223344556677"})",
+         "0x8899AABBCCDDEEFF0011223344556677",
+         R"(<uint128 value="8899aabbccddeeff0011223344556677" />)"},
+        {int8(-128), R"({"type":"int8","value":-128})", "-128", R"(<int8 value="-128" />)"},
+        {int16(-32767), R"({"type":"int16","value":-32767})", "-32767",
+         R"(<int16 value="-32767" />)"},
+        {int32(-2), R"({"type":"int32","value":-2})", "-2", R"(<int32 value="-2" />)"},
+        {int64(-2), R"({"type":"int64","value":"0xfffffffffffffffe"})", "-2",
+         R"(<int64 value="-2" />)"},
+        {cat({{0x14}, k16}), R"({"type":"int128","value":"0x8899aabbccddeeff0011223344556677"})",
+         "0x8899AABBCCDDEEFF0011223344556677",
+         R"(<int128 value="8899aabbccddeeff0011223344556677" />)"},
         {uuid16(0x1101),
-         R"({"type":"uuid16","value":"00001101-0000-1000-8000-00805f9b34fb","name":"Serial Port"})"},
-        {uuid32(0x00011105), R"({"type":"uuid32","value":"00011105-0000-1000-8000-00805f9b34fb"})"},
-        {kUuid128, R"({"type":"uuid128","value":"12345678-9abc-def0-1122-334455667788"})"},
+         R"({"type":"uuid16","value":"00001101-0000-1000-8000-00805f9b34fb","name":"Serial Port"})",
+         "0x1101 Serial Port", R"(<uuid value="0x1101" />)"},
+        {uuid16(0x0100), "", "0x0100 L2CAP", ""},
+        {uuid32(0x00011105), R"({"type":"uuid32","value":"00011105-0000-1000-8000-00805f9b34fb"})",
+         "0x00011105", R"(<uuid value="0x00011105" />)"},
+        {kUuid128, R"({"type":"uuid128","value":"12345678-9abc-def0-1122-334455667788"})",
+         "12345678-9abc-def0-1122-334455667788",
+         R"(<uuid value="12345678-9abc-def0-1122-334455667788" />)"},
         {kSerial128,
-         R"({"type":"uuid128","value":"00001101-0000-1000-8000-00805f9b34fb","name":"Serial Port"})"},
-        {text("Hands-Free unit"), R"({"type":"text","value":"Hands-Free unit"})"},
-        {text("a\xFF\xC0\xAF"), R"({"type":"text","value":"a)"
-                                "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
-                                R"(","hex":"61ffc0af"})"},
-        {text(std::string("x\0", 2)), R"({"type":"text","value":"x\u0000"})"},
-        {url("http://example.org/"), R"({"type":"url","value":"http://example.org/"})"},
-        {boolean(true), R"({"type":"bool","value":true})"},
-        {boolean(false), R"({"type":"bool","value":false})"},
+         R"({"type":"uuid128","value":"00001101-0000-1000-8000-00805f9b34fb","name":"Serial Port"})",
+         "00001101-0000-1000-8000-00805f9b34fb Serial Port", ""},
+        {text("Hands-Free unit"), R"({"type":"text","value":"Hands-Free unit"})",
+         "\"Hands-Free unit\"", R"(<text value="Hands-Free unit" />)"},
+        {text("a\xFF\xC0\xAF"),
+         R"({"type":"text","value":"a)"
+         "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+         R"(","hex":"61ffc0af"})",
+         "", R"(<text encoding="hex" value="61ffc0af" />)"},
+        {text(std::string("Name\0", 5)), R"({"type":"text","value":"Name\u0000"})", "\"Name\\x00\"",
+         R"(<text encoding="hex" value="4e616d6500" />)"},
+        {text("<b>\"x\"</b>"), R"({"type":"text","value":"<b>\"x\"</b>"})", "\"<b>\\\"x\\\"</b>\"",
+         R"(<text value="&lt;b&gt;&quot;x&quot;&lt;/b&gt;" />)"},
+        {octets(Bytes{0x05, 0x01, 0xA1}), "", "3 bytes: 05 01 A1",
+         R"(<text encoding="hex" value="0501a1" />)"},
+        {text("\x1B[2J"), "", "4 bytes: 1B 5B 32 4A",
+         R"(<text encoding="hex" value="1b5b324a" />)"},
+        {url("http://example.org/"), R"({"type":"url","value":"http://example.org/"})", "",
+         R"(<url value="http://example.org/" />)"},
+        {boolean(true), R"({"type":"bool","value":true})", "true", R"(<boolean value="true" />)"},
+        {boolean(false), R"({"type":"bool","value":false})", "false",
+         R"(<boolean value="false" />)"},
         {sequence({uint8(1), text("x")}),
-         R"({"type":"sequence","value":[{"type":"uint8","value":1},{"type":"text","value":"x"}]})"},
-        {alternative({}), R"({"type":"alternative","value":[]})"},
+         R"({"type":"sequence","value":[{"type":"uint8","value":1},{"type":"text","value":"x"}]})",
+         "2 elements", "<sequence>"},
+        {sequence({uint8(1)}), "", "1 element", ""},
+        {alternative({}), R"({"type":"alternative","value":[]})", "empty", "<alternate>"},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.value));
         const One o = one(c.value);
-        EXPECT_EQ(jsonText(elementJson(o.record, o.element()), -1), c.json);
+        const std::string xml = recordXml(o.record);
+        EXPECT_TRUE(xmltest::parse(xml).has_value());
+        EXPECT_EQ(c.json.empty() ? "" : jsonText(elementJson(o.record, o.element()), -1), c.json);
+        EXPECT_EQ(c.text.empty() ? "" : valueText(o.record, o.element()), c.text);
+        EXPECT_TRUE(c.xml.empty() || xml.find("id=\"0x0200\">\n    " + c.xml + "\n") != xml.npos)
+            << xml;
     }
 }
 
-TEST(TextForm, EachElementTypeOnOneLineAndDeviceTextEscaped) {
-    const struct {
-        Bytes value;
-        std::string text;
-    } values[] = {
-        {nil(), "nil"},
-        {uint8(12), "0x0C (12)"},
-        {uint16(0x0108), "0x0108 (264)"},
-        {uint64(0x0102030405060708), "0x0102030405060708 (72623859790382856)"},
-        {cat({{0x0C}, k16}), "0x8899AABBCCDDEEFF0011223344556677"},
-        {int16(-32767), "-32767"},
-        {uuid16(0x0100), "0x0100 L2CAP"},
-        {uuid32(0x00011105), "0x00011105"},
-        {kUuid128, "12345678-9abc-def0-1122-334455667788"},
-        {kSerial128, "00001101-0000-1000-8000-00805f9b34fb Serial Port"},
-        {text("Hands-Free unit"), "\"Hands-Free unit\""},
-        {text(std::string("Name\0", 5)), "\"Name\\x00\""},
-        {text("<b>\"x\"</b>"), "\"<b>\\\"x\\\"</b>\""},
-        {octets(Bytes{0x05, 0x01, 0xA1}), "3 bytes: 05 01 A1"},
-        {text("\x1B[2J"), "4 bytes: 1B 5B 32 4A"},
-        {boolean(true), "true"},
-        {sequence({uint8(1), uint8(2)}), "2 elements"},
-        {sequence({uint8(1)}), "1 element"},
-        {alternative({}), "empty"},
-    };
-    for (const auto& c : values) {
-        const One o = one(c.value);
-        EXPECT_EQ(valueText(o.record, o.element()), c.text);
-    }
+// Device text in the text tree: escaped so that it reads as what was sent
+// and steers nothing.
+TEST(TextForm, DeviceTextIsEscaped) {
     const struct {
         std::string device;
         std::string shown;
@@ -121,39 +135,6 @@ TEST(TextForm, EachElementTypeOnOneLineAndDeviceTextEscaped) {
         {"ab\xE2\x82", "ab\\xE2\\x82"},
     };
     for (const auto& t : texts) EXPECT_EQ(escapedText(t.device), t.shown);
-}
-
-TEST(XmlForm, EachElementTypeInBlueZsTags) {
-    const struct {
-        Bytes value;
-        std::string tag, written;
-    } cases[] = {
-        {nil(), "nil", ""},
-        {uint16(0x1234), "uint16", "0x1234"},
-        {uint64(1), "uint64", "0x0000000000000001"},
-        {cat({{0x0C}, k16}), "uint128", "8899aabbccddeeff0011223344556677"},
-        {int8(-128), "int8", "-128"},
-        {int64(-2), "int64", "-2"},
-        {cat({{0x14}, k16}), "int128", "8899aabbccddeeff0011223344556677"},
-        {uuid16(0x1101), "uuid", "0x1101"},
-        {uuid32(0x00011105), "uuid", "0x00011105"},
-        {kUuid128, "uuid", "12345678-9abc-def0-1122-334455667788"},
-        {text("a&b"), "text", "a&b"},
-        {url("http://x/"), "url", "http://x/"},
-        {boolean(true), "boolean", "true"},
-        {sequence({}), "sequence", ""},
-        {alternative({}), "alternate", ""},
-    };
-    for (const auto& c : cases) {
-        const One o = one(c.value);
-        const auto nodes = xmltest::parse(recordXml(o.record));
-        ASSERT_TRUE(nodes.has_value()) << c.tag;
-        ASSERT_EQ(nodes->size(), 3u) << c.tag;
-        EXPECT_EQ((*nodes)[1].attributes.at("id"), "0x0200");
-        EXPECT_EQ((*nodes)[2].name, c.tag);
-        const auto value = (*nodes)[2].attributes.find("value");
-        EXPECT_EQ(value == (*nodes)[2].attributes.end() ? "" : value->second, c.written) << c.tag;
-    }
 }
 
 // One record in each form, word for word: what scripts and people read.
@@ -212,12 +193,8 @@ TEST(WholeRecord, TextJsonAndXmlWordForWord) {
 // What a JSON text element says about the bytes: the bytes themselves when
 // well-formed, else the hex beside the replaced text.
 std::string fromJsonText(const nlohmann::json& element) {
-    if (!element.contains("hex")) return element["value"].get<std::string>();
-    std::string bytes;
-    const std::string hex = element["hex"].get<std::string>();
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
-    return bytes;
+    return element.contains("hex") ? xmltest::unhex(element["hex"].get<std::string>())
+                                   : element["value"].get<std::string>();
 }
 
 // The JSON, read back, holds the tree: types, shapes and every text's bytes.
@@ -231,16 +208,6 @@ void expectJsonHolds(const BTRecord& r, const BTElement& e, const nlohmann::json
     ASSERT_EQ(j["value"].size(), children.size());
     for (std::size_t i = 0; i < children.size(); ++i)
         expectJsonHolds(r, children[i], j["value"][i]);
-}
-
-// Bytes of a text node as BlueZ reads them: hex pairs when so encoded.
-std::string fromXmlText(const xmltest::Node& n) {
-    const std::string& value = n.attributes.at("value");
-    if (!n.attributes.count("encoding")) return value;
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < value.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16));
-    return bytes;
 }
 
 void texts(const BTRecord& r, const BTElement& e, std::vector<std::string>& out) {
@@ -291,7 +258,7 @@ void expectEveryRenderingSound(const BTRecord& r) {
     std::size_t attributes = 0;
     for (const auto& n : *nodes) {
         attributes += n.name == "attribute";
-        if (n.name == "text" || n.name == "url") written.push_back(fromXmlText(n));
+        if (n.name == "text" || n.name == "url") written.push_back(xmltest::textBytes(n));
     }
     EXPECT_EQ(attributes, r.Attributes().size());
     EXPECT_EQ(written, expected);

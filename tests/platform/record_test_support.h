@@ -28,57 +28,33 @@ inline LengthField lengthField(std::uint8_t d) {
     return kLengths[std::min(d & 7, 7) - 5];
 }
 
+// Every element written back from its decoded fields under the descriptor
+// its type stands for (in BTElementType order; a text or container keeps the
+// length field it came with): numbers big-endian, a signed one only when its
+// 64-bit form is the sign extension of what the element can hold.
 inline Bytes encode(const BTRecord& r, const BTElement& e) {
-    const std::uint8_t d = r.Bytes()[e.offset];
-    const auto text = [&](Type type) {
-        const std::string_view t = r.Text(e);
-        return variable(type, {reinterpret_cast<const std::uint8_t*>(t.data()), t.size()},
-                        lengthField(d));
-    };
-    switch (e.type) {
-        case BTElementType::Nil:
-            return nil();
-        case BTElementType::Uint8:
-            return uint8(static_cast<std::uint8_t>(e.number));
-        case BTElementType::Uint16:
-            return uint16(static_cast<std::uint16_t>(e.number));
-        case BTElementType::Uint32:
-            return uint32(static_cast<std::uint32_t>(e.number));
-        case BTElementType::Uint64:
-            return uint64(e.number);
-        case BTElementType::Int8:
-            return int8(static_cast<std::int8_t>(e.asSigned()));
-        case BTElementType::Int16:
-            return int16(static_cast<std::int16_t>(e.asSigned()));
-        case BTElementType::Int32:
-            return int32(static_cast<std::int32_t>(e.asSigned()));
-        case BTElementType::Int64:
-            return int64(e.asSigned());
-        case BTElementType::Uint128:
-            return fixed(Type::Uint, e.wide);
-        case BTElementType::Int128:
-            return fixed(Type::Int, e.wide);
-        case BTElementType::Uuid16:
-            return uuid16(static_cast<std::uint16_t>(e.number));
-        case BTElementType::Uuid32:
-            return uuid32(static_cast<std::uint32_t>(e.number));
-        case BTElementType::Uuid128:
-            return Corvale::Bt::Sdp::uuid128(e.wide);
-        case BTElementType::Text:
-            return text(Type::Text);
-        case BTElementType::Url:
-            return text(Type::Url);
-        case BTElementType::Bool:
-            return boolean(e.number != 0);
-        case BTElementType::Sequence:
-        case BTElementType::Alternative: {
-            Bytes body;
-            for (const BTElement& c : r.Children(e)) body = cat({body, encode(r, c)});
-            return variable(e.type == BTElementType::Sequence ? Type::Sequence : Type::Alternative,
-                            body, lengthField(d));
-        }
+    constexpr std::uint8_t kDescriptor[] = {0x00, 0x08, 0x09, 0x0A, 0x0B, 0x0C, 0x10,
+                                            0x11, 0x12, 0x13, 0x14, 0x19, 0x1A, 0x1C,
+                                            0x20, 0x28, 0x30, 0x38, 0x40};
+    const std::uint8_t d = kDescriptor[static_cast<int>(e.type)];
+    if (e.isText() || e.isContainer()) {
+        Bytes body;
+        if (e.isText()) body.assign(r.Text(e).begin(), r.Text(e).end());
+        for (const BTElement& c : r.Children(e)) body = cat({body, encode(r, c)});
+        return variable(static_cast<Type>(d >> 3), body, lengthField(r.Bytes()[e.offset]));
     }
-    return {};
+    const int width = d == 0 ? 0 : 1 << (d & 7);
+    if (width == 16) return cat({{d}, Bytes(e.wide.begin(), e.wide.end())});
+    Bytes out = {d};
+    for (int i = width - 1; i >= 0; --i)
+        out.push_back(static_cast<std::uint8_t>(e.number >> 8 * i));
+    const int unused = 64 - 8 * width;
+    if (e.isSigned()) {
+        EXPECT_EQ(e.asSigned(), static_cast<std::int64_t>(e.number << unused) >> unused);
+    } else if (width > 0 && width < 8) {
+        EXPECT_EQ(e.number >> 8 * width, 0u);
+    }
+    return out;
 }
 
 // The attribute pairs written back, without the record's own header.

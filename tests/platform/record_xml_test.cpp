@@ -88,17 +88,6 @@ TEST(RecordXml, WritesEveryElementTypeInBlueZsForm) {
     EXPECT_EQ(recordXml({}), kHead + "</record>\n");
 }
 
-// What BlueZ makes of a value: hex pairs when so encoded, else the text.
-std::string decoded(const Node& n) {
-    const std::string& value = n.attributes.at("value");
-    if (!n.attributes.count("encoding")) return value;
-    EXPECT_EQ(n.attributes.at("encoding"), "hex");
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < value.size(); i += 2)
-        bytes += static_cast<char>(std::stoi(value.substr(i, 2), nullptr, 16));
-    return bytes;
-}
-
 TEST(RecordXml, HostileTextsStayWellFormedAndComeBackByteForByte) {
     using namespace std::string_literals;
     const struct {
@@ -137,7 +126,7 @@ TEST(RecordXml, HostileTextsStayWellFormedAndComeBackByteForByte) {
             const Node& n = (*nodes)[2];
             EXPECT_EQ(n.name, tag);
             EXPECT_EQ(n.attributes.count("encoding"), c.hex ? 1u : 0u) << c.bytes.substr(0, 40);
-            EXPECT_EQ(decoded(n), c.bytes);
+            EXPECT_EQ(xmltest::textBytes(n), c.bytes);
             EXPECT_EQ((*nodes)[4].attributes.at("value"), "after");
         }
     }

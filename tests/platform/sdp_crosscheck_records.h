@@ -28,11 +28,12 @@ inline Bytes everyElement() {
     return pairs(attributes);
 }
 
-// A class list of 6,000 UUIDs in all three widths, each value coming back
-// several times, so that most places are taken again later.
+// A class list of 5,999 UUIDs in all three widths, each value coming back
+// several times, so that most places are taken again later (and the class
+// that wins is not the first one listed).
 inline Bytes longClassList() {
     std::vector<Bytes> classes;
-    for (std::uint32_t i = 0; i < 6000; ++i) {
+    for (std::uint32_t i = 0; i < 5999; ++i) {
         const std::uint32_t value = 0x1000 + (i * 7919) % 1500;
         classes.push_back(i % 3 == 0   ? uuid16(static_cast<std::uint16_t>(value))
                           : i % 3 == 1 ? uuid32(value)
@@ -58,5 +59,23 @@ inline const std::tuple<const char*, std::size_t, Bytes> kCrossCheckRecords[] = 
     {"LongClassList", 6000 * 3, longClassList()},
     {"NoClassList", 0, pairs({{0x0000, uint32(0x00010001)}})},
 };
+
+// Each cross-check record under every record header whose length field
+// holds it: its name with the field's size in bytes, its bytes, and the
+// attribute pairs inside.
+struct HeadedRecord {
+    std::string name;
+    Bytes bytes, attributes;
+};
+inline std::vector<HeadedRecord> headedRecords() {
+    std::vector<HeadedRecord> out;
+    for (const auto& [name, atLeast, attributes] : kCrossCheckRecords)
+        for (std::size_t prefix : {1, 2, 4})
+            if (attributes.size() >> (8 * prefix) == 0)
+                out.push_back({std::string(name) + ", length field " + std::to_string(prefix),
+                               variable(Type::Sequence, attributes, kLengths[prefix / 2]),
+                               attributes});
+    return out;
+}
 
 }  // namespace sdptest

@@ -43,4 +43,21 @@ inline std::optional<std::vector<Node>> parse(const std::string& xml) {
     return state.nodes;
 }
 
+// Bytes from pairs of hex digits.
+inline std::string unhex(const std::string& hex) {
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+// The bytes of a text or URL node as BlueZ reads them: hex pairs when so
+// encoded, else the value itself.
+inline std::string textBytes(const Node& n) {
+    const std::string& value = n.attributes.at("value");
+    const auto encoding = n.attributes.find("encoding");
+    if (encoding == n.attributes.end()) return value;
+    return encoding->second == "hex" ? unhex(value) : "(encoding " + encoding->second + ")";
+}
+
 }  // namespace xmltest

@@ -38,14 +38,7 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(gDir);
 
     using namespace sdptest;
-    for (const auto& [name, atLeast, attributes] : kCrossCheckRecords)
-        for (int prefix : {1, 2, 4})
-            if (attributes.size() >> (8 * prefix) == 0)
-                write(std::string("crosscheck ") + name + " length" + std::to_string(prefix),
-                      variable(Type::Sequence, attributes,
-                               prefix == 1   ? LengthField::Bits8
-                               : prefix == 2 ? LengthField::Bits16
-                                             : LengthField::Bits32));
+    for (const HeadedRecord& r : headedRecords()) write("crosscheck " + r.name, r.bytes);
     int n = 0;
     for (const auto& [bytes, type, specificType] : kElements) {
         char name[32];
