@@ -6,6 +6,8 @@
 #   kVendorPool        every distinct owner name once, back to back (UTF-8)
 #   kVendor<bits>Keys  the sorted block prefixes of one width (24, 28, 36)
 #   kVendor<bits>Names for each key, {offset, length} of its name in the pool
+#   kVendorParents     the sorted 24-bit prefixes that hold smaller blocks:
+#                      the only ones worth searching the 28- and 36-bit keys for
 # A CMake script rather than a host program: it runs wherever CMake does,
 # the Windows cross-build included, with nothing to build first.
 #
@@ -137,6 +139,7 @@ set(pool "")
 set(pool_chunk "")
 set(pool_size 0)
 set(tables "")
+set(parents "")
 foreach(width IN LISTS widths)
   list(LENGTH entries_${width} count)
   if(count EQUAL 0)
@@ -155,12 +158,22 @@ foreach(width IN LISTS widths)
   set(names_chunk "")
   set(previous "")
   set(emitted 0)
+  set(parents_chunk "")
+  set(previous_parent "")
   foreach(entry IN LISTS entries_${width})
     string(SUBSTRING "${entry}" 0 ${digits} key)
     if(key STREQUAL previous)
       continue()
     endif()
     set(previous "${key}")
+    if(width GREATER 24)
+      # Keys are sorted: a parent's blocks come one after another.
+      string(SUBSTRING "${key}" 0 6 parent)
+      if(NOT parent STREQUAL previous_parent)
+        list(APPEND parents_chunk "0x${parent}")
+        set(previous_parent "${parent}")
+      endif()
+    endif()
     math(EXPR name_at "${digits} + 1")
     string(SUBSTRING "${entry}" ${name_at} -1 name)
     string(REPLACE "${semicolon}" ";" name "${name}")
@@ -205,8 +218,17 @@ ${keys}${keys_chunk}};
 constexpr VendorNameRef kVendor${width}Names[] = {
 ${names}${names_chunk}};
 ")
+  list(APPEND parents ${parents_chunk})
   message(STATUS "Vendor table: ${emitted} ${width}-bit blocks")
 endforeach()
+list(REMOVE_DUPLICATES parents)
+list(SORT parents)
+list(LENGTH parents count)
+list(JOIN parents "," parents)
+string(APPEND tables "
+// ${count} 24-bit prefixes with smaller blocks in them.
+constexpr std::uint32_t kVendorParents[] = {${parents}};
+")
 if(pool_size GREATER_EQUAL 16777216)
   message(FATAL_ERROR "the owner names take ${pool_size} bytes, more than an offset can reach")
 endif()
