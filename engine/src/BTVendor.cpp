@@ -45,7 +45,7 @@ std::optional<std::string_view> Find(const Key (&keys)[N], const VendorNameRef (
     const Key* found = Search(keys, key);
     if (!found) return std::nullopt;
     const VendorNameRef& name = names[found - std::begin(keys)];
-    return std::string_view(kVendorPool + name.offset, name.length);
+    return std::string_view(reinterpret_cast<const char*>(kVendorPool) + name.offset, name.length);
 }
 
 }  // namespace
