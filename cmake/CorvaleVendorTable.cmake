@@ -3,9 +3,12 @@
 # Reads oui.csv (MA-L, 24-bit blocks), mam.csv (MA-M, 28-bit), oui36.csv
 # (MA-S, 36-bit) and iab.csv (the old 36-bit IAB blocks) as Debian's ieee-data
 # ships them, and writes C++ definitions:
-#   kVendorPool        every distinct owner name once, back to back (UTF-8)
+#   kVendorPool        every distinct owner name once, back to back (UTF-8
+#                      bytes, one line per name)
 #   kVendor<bits>Keys  the sorted block prefixes of one width (24, 28, 36)
 #   kVendor<bits>Names for each key, {offset, length} of its name in the pool
+#   kVendorParents     the sorted 24-bit prefixes that hold smaller blocks:
+#                      the only ones worth searching the 28- and 36-bit keys for
 # A CMake script rather than a host program: it runs wherever CMake does,
 # the Windows cross-build included, with nothing to build first.
 #
@@ -66,10 +69,8 @@ foreach(registry oui.csv mam.csv oui36.csv iab.csv)
   # A record ends at a line break outside quotes: while its quotes are
   # unbalanced, a quoted field goes on in the next line.
   set(record "")
-  set(quotes 0)
-  set(line_number 0)
+  set(open 0)
   foreach(line IN LISTS lines)
-    math(EXPR line_number "${line_number} + 1")
     if(record STREQUAL "")
       set(record "${line}")
     else()
@@ -77,37 +78,44 @@ foreach(registry oui.csv mam.csv oui36.csv iab.csv)
     endif()
     string(FIND "${line}" "\"" quote_at)
     if(NOT quote_at EQUAL -1)
-      string(REGEX REPLACE "[^\"]" "" line_quotes "${line}")
-      string(LENGTH "${line_quotes}" count)
-      math(EXPR quotes "${quotes} + ${count}")
+      string(LENGTH "${line}" with_quotes)
+      string(REPLACE "\"" "" unquoted "${line}")
+      string(LENGTH "${unquoted}" without_quotes)
+      math(EXPR open "(${open} + ${with_quotes} - ${without_quotes}) % 2")
     endif()
-    math(EXPR open "${quotes} % 2")
     if(open)
       continue()
     endif()
-    set(quotes 0)
     if(record STREQUAL "" OR record MATCHES "^Registry,Assignment,")
       set(record "")
       continue()
     endif()
     if(NOT record MATCHES "^[^,\"]*,([0-9A-Fa-f]+),(\"([^\"]|\"\")*\"|[^,\"]*)(,|$)")
-      message(FATAL_ERROR "${path}:${line_number}: not a registry record: ${record}")
+      message(FATAL_ERROR "${path}: not a registry record: ${record}")
     endif()
     set(record "")
     string(TOUPPER "${CMAKE_MATCH_1}" key)
     set(name "${CMAKE_MATCH_2}")
     string(LENGTH "${key}" digits)
-    math(EXPR width "${digits} * 4")
-    if(NOT width IN_LIST widths)
-      message(FATAL_ERROR "${path}:${line_number}: a ${width}-bit block: ${key}")
+    if(digits EQUAL 6)
+      set(width 24)
+    elseif(digits EQUAL 7)
+      set(width 28)
+    elseif(digits EQUAL 9)
+      set(width 36)
+    else()
+      message(FATAL_ERROR "${path}: a block of ${digits} hex digits: ${key}")
     endif()
     if(name MATCHES "^\"(.*)\"$")
       string(REPLACE "\"\"" "\"" name "${CMAKE_MATCH_1}")
     endif()
     string(REPLACE "&quot${semicolon}" "\"" name "${name}")
     string(REPLACE "&amp${semicolon}" "&" name "${name}")
-    string(REGEX REPLACE "^([ \t\n]|${wide_space})+" "" name "${name}")
-    string(REGEX REPLACE "([ \t\n]|${wide_space})+$" "" name "${name}")
+    string(STRIP "${name}" name)
+    if(name MATCHES "${no_break_space}|${general_punctuation}")
+      string(REGEX REPLACE "^([ \t\n]|${wide_space})+" "" name "${name}")
+      string(REGEX REPLACE "([ \t\n]|${wide_space})+$" "" name "${name}")
+    endif()
     if(name STREQUAL "")
       continue()
     endif()
@@ -125,18 +133,11 @@ foreach(registry oui.csv mam.csv oui36.csv iab.csv)
   endforeach()
 endforeach()
 
-# Text of a C++ string literal for `value` (control characters restored).
-macro(cxx_literal out value)
-  string(REPLACE "\\" "\\\\" ${out} "${value}")
-  string(REPLACE "\"" "\\\"" ${out} "${${out}}")
-  string(REPLACE "\n" "\\n" ${out} "${${out}}")
-  string(REPLACE "\t" "\\t" ${out} "${${out}}")
-endmacro()
-
 set(pool "")
 set(pool_chunk "")
 set(pool_size 0)
 set(tables "")
+set(parents "")
 foreach(width IN LISTS widths)
   list(LENGTH entries_${width} count)
   if(count EQUAL 0)
@@ -155,12 +156,22 @@ foreach(width IN LISTS widths)
   set(names_chunk "")
   set(previous "")
   set(emitted 0)
+  set(parents_chunk "")
+  set(previous_parent "")
   foreach(entry IN LISTS entries_${width})
     string(SUBSTRING "${entry}" 0 ${digits} key)
     if(key STREQUAL previous)
       continue()
     endif()
     set(previous "${key}")
+    if(width GREATER 24)
+      # Keys are sorted: a parent's blocks come one after another.
+      string(SUBSTRING "${key}" 0 6 parent)
+      if(NOT parent STREQUAL previous_parent)
+        list(APPEND parents_chunk "0x${parent}")
+        set(previous_parent "${parent}")
+      endif()
+    endif()
     math(EXPR name_at "${digits} + 1")
     string(SUBSTRING "${entry}" ${name_at} -1 name)
     string(REPLACE "${semicolon}" ";" name "${name}")
@@ -175,8 +186,11 @@ foreach(width IN LISTS widths)
       set(offset_${id} ${pool_size})
       set(length_${id} ${length})
       math(EXPR pool_size "${pool_size} + ${length}")
-      cxx_literal(literal "${name}")
-      string(APPEND pool_chunk "    \"${literal}\"\n")
+      # As numbers, not a string literal: MSVC takes no literal over 64 KB,
+      # and reads a source's UTF-8 in the system's code page unless told.
+      string(HEX "${name}" hex)
+      string(REGEX REPLACE "(..)" "0x\\1," bytes "${hex}")
+      string(APPEND pool_chunk "${bytes}\n")
     endif()
     string(APPEND keys_chunk "0x${key},")
     string(APPEND names_chunk "{${offset_${id}},${length_${id}}},")
@@ -205,8 +219,17 @@ ${keys}${keys_chunk}};
 constexpr VendorNameRef kVendor${width}Names[] = {
 ${names}${names_chunk}};
 ")
+  list(APPEND parents ${parents_chunk})
   message(STATUS "Vendor table: ${emitted} ${width}-bit blocks")
 endforeach()
+list(REMOVE_DUPLICATES parents)
+list(SORT parents)
+list(LENGTH parents count)
+list(JOIN parents "," parents)
+string(APPEND tables "
+// ${count} 24-bit prefixes with smaller blocks in them.
+constexpr std::uint32_t kVendorParents[] = {${parents}};
+")
 if(pool_size GREATER_EQUAL 16777216)
   message(FATAL_ERROR "the owner names take ${pool_size} bytes, more than an offset can reach")
 endif()
@@ -215,7 +238,7 @@ file(WRITE "${OUTPUT}.tmp" "// Generated by cmake/CorvaleVendorTable.cmake from 
 // ${IEEE_DATA_DIR}; do not edit.
 
 // ${pool_size} bytes of distinct owner names.
-constexpr char kVendorPool[] =
-${pool}    \"\";
+constexpr unsigned char kVendorPool[] = {
+${pool}};
 ${tables}")
 file(RENAME "${OUTPUT}.tmp" "${OUTPUT}")

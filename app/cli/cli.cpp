@@ -84,13 +84,20 @@ int noSession(const std::string& program) {
     return kFailed;
 }
 
+// The registered owner of the address's block, for a line of text output.
+std::string vendorText(const BTAddress& address) {
+    const auto vendor = VendorName(address);
+    return vendor ? std::string(*vendor) : "(unknown)";
+}
+
 void printDevices(const std::vector<BTDevice>& devices, const char* none) {
     if (devices.empty()) std::cout << none << '\n';
     for (const BTDevice& d : devices) {
         const BTClassOfDevice& cod = d.COD();
         std::cout << utf8(d.Address().asString()) << "  "
                   << (d.Name().empty() ? std::string("(no name)") : deviceText(d.Name())) << '\n'
-                  << "    " << utf8(cod.strMajor()) << " / " << utf8(cod.strMinor()) << '\n';
+                  << "    " << utf8(cod.strMajor()) << " / " << utf8(cod.strMinor()) << '\n'
+                  << "    Vendor: " << vendorText(d.Address()) << '\n';
         const std::wstring services = cod.strServices(L", ");
         if (!services.empty()) std::cout << "    Services: " << utf8(services) << '\n';
     }
@@ -109,7 +116,8 @@ std::string indented(const std::string& text, std::size_t by) {
 void printServices(const BTDevice& device) {
     const auto& services = device.Services();
     std::cout << "Services of " << utf8(device.Address().asString()) << ": " << services.size()
-              << '\n';
+              << '\n'
+              << "Vendor: " << vendorText(device.Address()) << '\n';
     for (const BTService& s : services) {
         std::cout << '\n'
                   << (s.Name().empty() ? std::string("(no name)") : deviceText(s.Name()))

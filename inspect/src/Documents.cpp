@@ -5,6 +5,16 @@
 
 namespace Corvale::Inspect {
 
+namespace {
+
+// The registered owner of the address's block, or null.
+Json vendorJson(const BTAddress& address) {
+    const auto vendor = VendorName(address);
+    return vendor ? Json(std::string(*vendor)) : Json(nullptr);
+}
+
+}  // namespace
+
 Json deviceJson(const BTDevice& device) {
     const BTClassOfDevice& cod = device.COD();
     Json services = Json::array();
@@ -20,6 +30,7 @@ Json deviceJson(const BTDevice& device) {
     Json j = Json::object();
     j["address"] = Bt::toUtf8(device.Address().asString());
     j["name"] = Bt::toUtf8(device.Name());
+    j["vendor"] = vendorJson(device.Address());
     j["class"] = cod.value();
     j["major"] = Bt::toUtf8(cod.strMajor());
     j["minor"] = Bt::toUtf8(cod.strMinor());
@@ -63,6 +74,7 @@ Json servicesJson(const BTDevice& device) {
     for (const BTService& s : device.Services()) services.push_back(serviceJson(s));
     Json j = Json::object();
     j["address"] = Bt::toUtf8(device.Address().asString());
+    j["vendor"] = vendorJson(device.Address());
     j["services"] = std::move(services);
     return j;
 }

@@ -7,6 +7,7 @@
 #include "scenes.h"
 
 #include <corvale/BTAddress.h>
+#include <corvale/BTVendor.h>
 #include <corvale/bt/utf8.h>
 #include <corvale/compat/messages.h>
 #include <corvale/compat/utf.h>
@@ -50,6 +51,19 @@ std::string describe(const Outcome& r) {
 
 std::string addressText(BTH_ADDR address) {
     return Corvale::Compat::toUtf8(Corvale::BTAddress(address).asString());
+}
+
+// The registered owner of the address's block as the JSON documents give it.
+Json vendorJson(const std::string& address) {
+    const auto vendor = Corvale::VendorName(
+        *Corvale::BTAddress::fromString(std::wstring(address.begin(), address.end())));
+    return vendor ? Json(std::string(*vendor)) : Json(nullptr);
+}
+
+// The same as a line of text output gives it.
+std::string vendorText(const std::string& address) {
+    const Json vendor = vendorJson(address);
+    return vendor.is_null() ? "(unknown)" : vendor.get<std::string>();
 }
 
 // What the demo's world holds, as the tool should report it.
@@ -237,6 +251,9 @@ TEST(Cli, DeviceListsReportEveryRadioAndDeviceInOrder) {
             const Json& d = doc.at(c.key).at(i);
             EXPECT_EQ(d.at("address"), c.expected[i].first);
             EXPECT_EQ(d.at("name"), c.expected[i].second);
+            // Every demo address is in a registered block.
+            EXPECT_TRUE(d.at("vendor").is_string());
+            EXPECT_EQ(d.at("vendor"), vendorJson(c.expected[i].first));
             EXPECT_TRUE(d.at("class").is_number_unsigned());
             EXPECT_TRUE(d.at("major").is_string() && d.at("minor").is_string());
             ASSERT_TRUE(d.at("services").is_array());
@@ -244,13 +261,17 @@ TEST(Cli, DeviceListsReportEveryRadioAndDeviceInOrder) {
         }
 
         // The text: each one's address at the start of its block, its name
-        // quoted after it, in the same order.
+        // quoted after it, its class and vendor below, in the same order.
         const Outcome text = demo({c.command});
         ASSERT_EQ(text.exitCode, 0) << describe(text);
         std::size_t at = 0;
-        for (const auto& [address, name] : c.expected) {
+        for (std::size_t i = 0; i < c.expected.size(); ++i) {
+            const auto& [address, name] = c.expected[i];
+            const Json& d = doc.at(c.key).at(i);
             const std::string line =
-                "\n" + address + "  " + (name.empty() ? "(no name)" : "\"" + name + "\"") + "\n";
+                "\n" + address + "  " + (name.empty() ? "(no name)" : "\"" + name + "\"") +
+                "\n    " + d.at("major").get<std::string>() + " / " +
+                d.at("minor").get<std::string>() + "\n    Vendor: " + vendorText(address) + "\n";
             const std::size_t found = ("\n" + text.out).find(line, at);
             ASSERT_NE(found, std::string::npos) << line << text.out;
             at = found + 1;
@@ -307,6 +328,7 @@ TEST(Cli, ServicesOfEveryDemoDeviceInEachForm) {
         ASSERT_EQ(json.exitCode, 0) << describe(json);
         const Json doc = Json::parse(json.out);
         EXPECT_EQ(doc.at("address"), address);
+        EXPECT_EQ(doc.at("vendor"), vendorJson(address));
         ASSERT_EQ(doc.at("services").size(), expected.size());
         for (std::size_t i = 0; i < expected.size(); ++i) {
             const Sim::Record& sent = expected[i];
@@ -343,8 +365,9 @@ TEST(Cli, ServicesOfEveryDemoDeviceInEachForm) {
 
         const Outcome text = demo({"services", address});
         ASSERT_EQ(text.exitCode, 0) << describe(text);
-        const std::string title =
-            "Services of " + address + ": " + std::to_string(expected.size()) + "\n";
+        const std::string title = "Services of " + address + ": " +
+                                  std::to_string(expected.size()) +
+                                  "\nVendor: " + vendorText(address) + "\n";
         EXPECT_EQ(text.out.rfind(title, 0), 0u) << text.out;
         for (const Sim::Record& sent : expected) {
             const std::string head = (sent.name ? "\"" + *sent.name + "\"" : "(no name)") +
@@ -377,6 +400,8 @@ TEST(Cli, HostileDeviceTextsNeverReachTheTerminalAndKeepDocumentsWhole) {
     const Outcome scan = scene({"--hostile"}, {"scan"});
     ASSERT_EQ(scan.exitCode, 0) << describe(scan);
     EXPECT_EQ(steeringCharacter(scan.out), std::nullopt);
+    // 02:00:00:00:00:xx, locally administered: in no registered block.
+    EXPECT_NE(scan.out.find("\n    Vendor: (unknown)\n"), std::string::npos) << scan.out;
 
     const Outcome scanJson = scene({"--hostile"}, {"scan", "--json"});
     ASSERT_EQ(scanJson.exitCode, 0) << describe(scanJson);
@@ -390,6 +415,7 @@ TEST(Cli, HostileDeviceTextsNeverReachTheTerminalAndKeepDocumentsWhole) {
         if (Corvale::Bt::isValidUtf8(sent) && sent.find('\0') == std::string::npos) {
             EXPECT_EQ(devices.at(i).at("name"), sent);
         }
+        EXPECT_TRUE(devices.at(i).at("vendor").is_null());
 
         const std::string address = addressText(clitest::hostileAddress(i + 1));
         const Outcome text = scene({"--hostile"}, {"services", address});
@@ -399,6 +425,7 @@ TEST(Cli, HostileDeviceTextsNeverReachTheTerminalAndKeepDocumentsWhole) {
         const Outcome json = scene({"--hostile"}, {"services", address, "--json"});
         ASSERT_EQ(json.exitCode, 0) << describe(json);
         const Json doc = Json::parse(json.out);
+        EXPECT_TRUE(doc.at("vendor").is_null());
         ASSERT_EQ(doc.at("services").size(), 1u);
         expectRecord(doc.at("services").at(0).at("record"));
 

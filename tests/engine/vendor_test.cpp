@@ -29,7 +29,8 @@ TEST(Vendor, MostSpecificRegisteredBlock) {
         // MA-M blocks side by side in an IEEE block: "&amp;" decoded, UTF-8,
         // "Private" kept rather than falling back to the enclosing owner.
         {L"B0:C5:CA:9F:FF:FF", "D&T Inc."},
-        {L"B0:C5:CA:E0:00:00", "Audio Elektronik \u0130thalat \u0130hracat San ve Tic A.\u015e."},
+        {L"B0:C5:CA:E0:00:00",
+         "Audio Elektronik \xC4\xB0thalat \xC4\xB0hracat San ve Tic A.\xC5\x9E."},
         {L"B0:C5:CA:D8:00:00", "Private"},
         // An MA-S block, both ends, between two others in 70:B3:D5.
         {L"70:B3:D5:F2:EF:FF", "Shanghai JCY Technology Company"},

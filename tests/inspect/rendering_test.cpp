@@ -330,13 +330,16 @@ TEST(Documents, DevicesAndServicesAsTheFormatSays) {
     BTDevice phone(Corvale::BTAddress(0x5CF370128A41ull), Corvale::BTClassOfDevice(0x5A020C),
                    L"Mara\u2019s <phone>");
     const Bytes rec = record({{0x0001, sequence({uuid16(0x1101)})}});
-    BTDevice plain(Corvale::BTAddress(0x0000000000A1ull), L"");
+    // A locally administered address: no registry lists its block.
+    BTDevice plain(Corvale::BTAddress(0x0200000000A1ull), L"");
     EXPECT_EQ(jsonText(radiosJson({phone, plain}), -1),
               "{\"radios\":[{\"address\":\"5C:F3:70:12:8A:41\",\"name\":\"Mara\xE2\x80\x99s "
-              "<phone>\",\"class\":5898764,\"major\":\"Phone\",\"minor\":\"Smart phone\","
+              "<phone>\",\"vendor\":\"CC&C Technologies, "
+              "Inc\",\"class\":5898764,\"major\":\"Phone\",\"minor\":\"Smart phone\","
               "\"services\":[\"Networking\",\"Capturing (scanner, microphone)\",\"Object "
-              "transfer\",\"Telephony\"]},{\"address\":\"00:00:00:00:00:A1\",\"name\":\"\","
-              "\"class\":0,\"major\":\"Miscellaneous\",\"minor\":\"(none)\",\"services\":[]}]}");
+              "transfer\",\"Telephony\"]},{\"address\":\"02:00:00:00:00:A1\",\"name\":\"\","
+              "\"vendor\":null,\"class\":0,\"major\":\"Miscellaneous\",\"minor\":\"(none)\","
+              "\"services\":[]}]}");
     EXPECT_EQ(devicesJson({}).dump(), R"({"devices":[]})");
 
     const BTService withRecord(BTUUID(0x1101u), L"Serial \"Port\"", L"", 4, rec),

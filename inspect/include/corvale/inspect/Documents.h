@@ -14,9 +14,10 @@
 
 namespace Corvale::Inspect {
 
-// {"address": "AA:BB:CC:DD:EE:FF", "name": "...", "class": <number>,
-//  "major": "...", "minor": "...", "services": ["...", ...]}: services are the
-// Class of Device's service texts (none: an empty list).
+// {"address": "AA:BB:CC:DD:EE:FF", "name": "...", "vendor": "..." or null,
+//  "class": <number>, "major": "...", "minor": "...", "services": ["...", ...]}:
+// vendor is the registered owner of the address's block (VendorName), services
+// are the Class of Device's service texts (none: an empty list).
 Json deviceJson(const BTDevice& device);
 
 // {"radios": [device, ...]} and {"devices": [device, ...]}.
@@ -27,7 +28,7 @@ Json devicesJson(const std::vector<BTDevice>& devices);
 //  "record": RECORD}; "record" is null when the lookup gave no record bytes.
 Json serviceJson(const BTService& service);
 
-// {"address": "...", "services": [service, ...]}.
+// {"address": "...", "vendor": "..." or null, "services": [service, ...]}.
 Json servicesJson(const BTDevice& device);
 
 // Everything known of a machine's neighbourhood, as the windows save it:
