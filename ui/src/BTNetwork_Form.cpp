@@ -93,7 +93,7 @@ BTNetwork_Form::BTNetwork_Form(Corvale::BTNetwork& net, QWidget* parent)
     TR_Cache->setChecked(Corvale::BTNetwork::getInquiryCache());
 
     // Wide enough for every column at its first width, Vendor included.
-    resize(scaledWidth(this, 680), scaledHeight(this, 345));
+    resize(scaledWidth(this, 720), scaledHeight(this, 345));
     if (const QScreen* s = screen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(s->availableGeometry().center());
