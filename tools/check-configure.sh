@@ -68,10 +68,13 @@ else
 fi
 # A copy elsewhere is used: it generates, and builds the table from there.
 cp /usr/share/ieee-data/*.csv "$scratch/no-registries/"
+# (The dry run's commands go to a file first: grep -q ending the pipe early
+# would fail the build command by SIGPIPE under pipefail.)
 if configure ieee-data-elsewhere -S tests/subproject \
   "-DCORVALE_IEEE_DATA_DIR=$scratch/no-registries" &&
-  cmake --build "$scratch/ieee-data-elsewhere" --target corvale_engine -- -n -v 2>&1 |
-  grep -q -- "-DIEEE_DATA_DIR=$scratch/no-registries "; then
+  cmake --build "$scratch/ieee-data-elsewhere" --target corvale_engine -- -n -v \
+    >"$scratch/ieee-data-elsewhere.commands" 2>&1 &&
+  grep -q -- "-DIEEE_DATA_DIR=$scratch/no-registries " "$scratch/ieee-data-elsewhere.commands"; then
   echo "build with CORVALE_IEEE_DATA_DIR: the vendor table is made from that directory"
 else
   fail "CORVALE_IEEE_DATA_DIR was not used" "$scratch/ieee-data-elsewhere.log"
