@@ -81,7 +81,7 @@ done
 for dll in libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll; do
     [[ " $imports " != *" $dll "* ]] || fail "corvale-smoke.exe needs $dll beside it"
 done
-if x86_64-w64-mingw32-nm build/windows/engine/libcorvale.a 2>/dev/null | grep -q "Corvale::Compat\|_ZN7Corvale6Compat"; then
+if x86_64-w64-mingw32-nm build/windows/engine/libcorvale.a 2>/dev/null | grep "Corvale::Compat\|_ZN7Corvale6Compat" >/dev/null; then
     fail "the Windows engine library contains compat code"
 fi
 
