@@ -153,13 +153,11 @@ TEST_F(SimTest, InquiryLengthIsHandedToThePlatformWhenTheFieldCanHoldIt) {
     const struct {
         std::uint32_t units;
         std::optional<UCHAR> length;
-    } cases[] = {{0, std::nullopt},    {1, 1}, {8, 8}, {48, 48}, {255, 255}, {256, std::nullopt},
-                 {0x101, std::nullopt}};
+    } cases[] = {{0, std::nullopt}, {1, 1}, {255, 255}, {256, std::nullopt}, {0x101, std::nullopt}};
     Network network;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.units);
         BTNetwork::setInquiryTimeout(c.units);
-        EXPECT_EQ(BTNetwork::getInquiryTimeout(), c.units);
         world().clearLog();
         for (int round = 0; round < 2; ++round) ASSERT_TRUE(network.DiscoverRemoteDevices());
         const auto begins = world().calls(Api::WSALookupServiceBeginW);
