@@ -13,7 +13,7 @@ using namespace sdpwire;
 
 namespace {
 
-constexpr GUID kL2cap{0x00000100, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}};
+constexpr GUID kL2cap = Corvale::Bt::onBase<GUID>(0x0100);
 const Bytes kHeadset = rfcommRecord(0x10001, 0x1112, 2, "Headset", "Voice gateway");
 const Bytes kSerial = rfcommRecord(0x10002, 0x1101, 5, "Serial Port", "COM");
 const Bytes kBoth = sequence({kHeadset, kSerial});
@@ -26,7 +26,7 @@ TEST(SdpRequest, ShortestPatternWholeRangeAndTheStateHandedBack) {
         Bytes pattern, state;
     } cases[] = {
         {kL2cap, {0x35, 0x03, 0x19, 0x01, 0x00}, {}},
-        {GUID{0x12345678, 0, 0x1000, {0x80, 0, 0, 0x80, 0x5F, 0x9B, 0x34, 0xFB}},
+        {Corvale::Bt::onBase<GUID>(0x12345678),
          {0x35, 0x05, 0x1A, 0x12, 0x34, 0x56, 0x78},
          {0xAA, 0xBB, 0xCC}},
         {GUID{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}},
@@ -172,7 +172,7 @@ TEST(SdpSearch, APeerAnsweringJustInTimeForEverIsCutOffAtTheOverallDeadline) {
 }
 
 TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
-    const Bytes longForm = cat({be(kHeadset.size(), 2, {0x36}), kHeadset});
+    const Bytes longForm = sequence({kHeadset}, LengthField::Bits16);
     struct Case {
         const char* what;
         Bytes lists;
@@ -199,60 +199,54 @@ TEST(SdpRecords, TheAnswerMustBeOneSequenceOfSequences) {
 }
 
 TEST(SdpRecords, NameCommentAndPortAreReadFromTheRecord) {
+    // A record with only a ProtocolDescriptorList, and the usual L2CAP, RFCOMM stack.
+    const auto descriptor = [](const Bytes& value) { return record({{0x0004, value}}); };
     const auto stack = [](const Bytes& l2cap, const Bytes& rfcomm) {
-        return attr(0x0004, sequence({sequence({uuid16(0x0100), l2cap}),
-                                      sequence({uuid16(0x0003), rfcomm})}));
+        return sequence({sequence({uuid16(0x0100), l2cap}), sequence({uuid16(0x0003), rfcomm})});
     };
-    const Bytes rfcomm12 =
-        sequence({sequence({uuid16(0x0100)}), sequence({uuid16(0x0003), uint8(12)})});
-    const Bytes rfcomm8 =
-        sequence({sequence({uuid16(0x0100)}), sequence({uuid16(0x0003), uint8(8)})});
     using Text = std::optional<std::string>;
     struct Case {
         const char* what;
-        Bytes attributes;
+        Bytes record;
         Text name, comment;
         std::optional<ULONG> port;
     } cases[] = {
-        {"RFCOMM record", Bytes(kHeadset.begin() + 2, kHeadset.end()), "Headset", "Voice gateway",
-         2},
+        {"RFCOMM record", kHeadset, "Headset", "Voice gateway", 2},
         {"text up to a NUL, bytes as received",
-         cat({attr(0x0100, text(std::string("Printer\0junk", 12))),
-              attr(0x0101, text("\xC3\xA9\xFF"))}),
+         record({{0x0100, text(std::string("Printer\0junk", 12))}, {0x0101, text("\xC3\xA9\xFF")}}),
          "Printer", "\xC3\xA9\xFF", std::nullopt},
         {"attributes of the wrong type",
-         cat({attr(0x0100, uint16(3)), attr(0x0101, sequence({})), attr(0x0004, text("x"))}),
+         record({{0x0100, uint16(3)}, {0x0101, sequence({})}, {0x0004, text("x")}}),
          {},
          {},
          {}},
         {"L2CAP PSM only",
-         attr(0x0004, sequence({sequence({uuid16(0x0100), uint16(0x1001)})})),
+         descriptor(sequence({sequence({uuid16(0x0100), uint16(0x1001)})})),
          {},
          {},
          0x1001},
-        {"both: the channel wins", stack(uint16(3), uint8(9)), {}, {}, 9},
+        {"both: the channel wins", descriptor(stack(uint16(3), uint8(9))), {}, {}, 9},
         {"128-bit UUIDs",
-         attr(0x0004, sequence({sequence({uuid128(Corvale::Bt::onBase<GUID>(0x0100))}),
-                                sequence({uuid128(Corvale::Bt::onBase<GUID>(3)), uint8(4)})})),
+         descriptor(sequence({sequence({uuid128(Corvale::Bt::onBase<GUID>(0x0100))}),
+                              sequence({uuid128(Corvale::Bt::onBase<GUID>(3)), uint8(4)})})),
          {},
          {},
          4},
-        {"no PSM, no channel", stack({}, {}), {}, {}, {}},
-        {"channel of the wrong type", stack({}, text("7")), {}, {}, {}},
+        {"no PSM, no channel", descriptor(stack({}, {})), {}, {}, {}},
+        {"channel of the wrong type", descriptor(stack({}, text("7"))), {}, {}, {}},
         {"alternative: the first stack",
-         attr(0x0004, cat({be(rfcomm12.size() + rfcomm8.size(), 1, {0x3D}), rfcomm12, rfcomm8})),
+         descriptor(alternative({stack({}, uint8(12)), stack({}, uint8(8))})),
          {},
          {},
          12},
-        {"descriptor that is not a sequence", attr(0x0004, sequence({uuid16(0x0100)})), {}, {}, {}},
+        {"descriptor that is not a sequence", descriptor(sequence({uuid16(0x0100)})), {}, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const Bytes record = sequence({c.attributes});
         std::vector<SdpRecord> records;
-        ASSERT_EQ(splitRecords(sequence({record}), records), ERROR_SUCCESS);
+        ASSERT_EQ(splitRecords(sequence({c.record}), records), ERROR_SUCCESS);
         ASSERT_EQ(records.size(), 1u);
-        EXPECT_EQ(records[0].bytes, record);
+        EXPECT_EQ(records[0].bytes, c.record);
         EXPECT_EQ(records[0].name, c.name);
         EXPECT_EQ(records[0].comment, c.comment);
         EXPECT_EQ(records[0].port, c.port);

@@ -38,10 +38,6 @@ inline Bytes be(std::uint32_t v, int n, Bytes head = {}) {
     for (int i = n - 1; i >= 0; --i) head.push_back(static_cast<std::uint8_t>(v >> 8 * i));
     return head;
 }
-// One attribute of a record: its ID, then its value.
-inline Bytes attr(std::uint16_t id, const Bytes& value) {
-    return cat({uint16(id), value});
-}
 
 inline Bytes rfcommRecord(std::uint32_t handle, std::uint16_t serviceClass, std::uint8_t channel,
                           const std::string& name, const std::string& comment) {

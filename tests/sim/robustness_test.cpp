@@ -158,7 +158,7 @@ TEST_F(SimTest, EveryCallFailingAtEveryPositionIsReportedAndKeepsWhatTheListsHel
 TEST_F(SimTest, HostileDevicesBecomeSafeRecords) {
     std::vector<Record> many;
     for (ULONG i = 0; i < 200; ++i) many.push_back(record("svc " + std::to_string(i), i));
-    const std::vector<Record> big = {record("HID", 17, hidRecord(60 * 1024))};
+    const std::vector<Record> big = {record("HID", 17, classRecord(0x1124, 60 * 1024))};
     const struct {
         const char* what;
         std::optional<std::string> name;  // as the device sent it

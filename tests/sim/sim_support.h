@@ -57,9 +57,6 @@ inline std::vector<BYTE> classRecord(std::uint16_t cls, std::size_t size = 29) {
                    {0x0101, text(std::string(size - 29, 'd'), k32)}},
                   k32);
 }
-inline std::vector<BYTE> hidRecord(std::size_t size) {
-    return classRecord(0x1124, size);
-}
 
 class SimTest : public ::testing::Test {
 protected:
