@@ -135,9 +135,6 @@ TEST(RecordSummary, DemoNeighbourhoodReadsAsAPersonExpects) {
          "Service class: Network Access Point\n"
          "Protocols: L2CAP (PSM 15) > BNEP (version 1.0, network types 0x0800 0x0806)\n"
          "Profile: Network Access Point 1.0\n"},
-        {"Mara's phone", "Companion Link",
-         "Service class: 8e1f0cf7-508f-4875-b62c-fbb67fd34812\n"
-         "Protocols: L2CAP (PSM 3) > RFCOMM (channel 22)\n"},
         {"Mara's phone", "",
          "Service class: PnP Information\n"
          "Device ID: vendor 0x0075 (USB-IF), product 0x0100, version 1.1.0\n"},
