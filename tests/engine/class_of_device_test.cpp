@@ -46,7 +46,7 @@ TEST(ClassOfDevice, ServicesAndWholeText) {
         {0x00244C, 0x001, L"Audio > (unknown) - [Limited discovery]"},
         {0x0025D0, 0x001,
          L"Peripheral > Keyboard & Pointing / Sensing device - [Limited discovery]"},
-        {0x002594, 0x001, L"Peripheral > Pointing / (unknown) - [Limited discovery]"},
+        {0x0025A0, 0x001, L"Peripheral > Pointing / (unknown) - [Limited discovery]"},
         {0x0026F0, 0x001, L"Imaging > Display / Camera / Scanner / Printer - [Limited discovery]"},
         {0x002610, 0x001, L"Imaging > Display - [Limited discovery]"},
         {0x00260C, 0x001, L"Imaging > (unknown) - [Limited discovery]"},
