@@ -64,7 +64,7 @@ TEST(Device, NullAddressThrowsTheWideText) {
 }
 
 // Each constructor keeps what it was given (a name as the platform reported
-// it, NULs included), and copies are deep.
+// it, NULs included), and so do copies.
 TEST(Device, ConstructorsAndCopies) {
     const BTAddress a(0x0010DCE96A1B);
     const BTClassOfDevice phone(0x5A020C);
@@ -81,7 +81,5 @@ TEST(Device, ConstructorsAndCopies) {
             EXPECT_EQ(d->Name(), name);
             EXPECT_TRUE(d->Services().empty());
         }
-        copy.Name() += L"2";
-        EXPECT_EQ(device.Name(), name);
     }
 }
