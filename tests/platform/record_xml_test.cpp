@@ -62,6 +62,7 @@ TEST(RecordXml, WritesEveryElementTypeInBlueZsForm) {
         {E::uuid(other), "<uuid value=\"00001101-0000-1001-8000-00805f9b34fb\" />"},
         {E::text("Serial Port"), "<text value=\"Serial Port\" />"},
         {E::url("http://x/?a&b"), "<url value=\"http://x/?a&amp;b\" />"},
+        {E::text("<Mara's \"phone\">"), "<text value=\"&lt;Mara&apos;s &quot;phone&quot;&gt;\" />"},
         {E::text("a\x01z"), "<text encoding=\"hex\" value=\"61017a\" />"},
         // Sizes and types that SDP does not have.
         {E::unsignedInt(3, 7), "<nil />"},
