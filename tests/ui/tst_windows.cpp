@@ -639,40 +639,6 @@ private slots:
         }
     }
 
-    void deviceTextShowsAsPlainCappedText_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");  // every service's name and comment
-        for (const auto& [what, text] : HostileTexts::all())
-            QTest::newRow(what.c_str())
-                << QString::fromStdString(text) << QString::fromStdString(text);
-        QTest::newRow("64 KiB name") << QString(64 * 1024, 'W') << "<b>Bold</b>";
-    }
-    void deviceTextShowsAsPlainCappedText() {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        world().addDevice({address("5C:F3:70:12:8A:41"),
-                           "",
-                           0x5A020C,
-                           {service(text.toStdString(), text.toStdString(), 3, 0x01)}});
-        Corvale::BTDevice record(Corvale::BTAddress(0x5CF370128A41ULL),
-                                 Corvale::BTClassOfDevice(0x5A020C), name.toStdWString());
-        QVERIFY(record.DiscoverServices());
-        show(record);
-        // Cells show the text as it came.
-        auto* services = child<QTreeWidget>(device.get(), "Services");
-        QCOMPARE(column(services, 0) + column(services, 1), (QStringList{text, text}));
-        QCOMPARE(column(child<QTreeWidget>(device.get(), "Info"), 1).first(), name);
-        // Tool tips show its first characters as they came, and not many more.
-        for (int cell : {0, 1}) {
-            const QString tip = toolTipText(services, services->model()->index(0, cell));
-            QVERIFY2(text.startsWith(tip.left(6)) && tip.size() <= 400, qPrintable(tip.left(80)));
-        }
-        // The name's button shows '&' and grabs no Alt key; About stays in view.
-        auto* button = child<QToolButton>(device.get(), "TT_Name");
-        QVERIFY(QKeySequence::mnemonic(button->text()).isEmpty());
-        QVERIFY(child(device.get(), "TT_About_Button")->isVisible());
-    }
-
     void servicesSurviveClosingAndReopening() {
         phone();
         open();
@@ -775,8 +741,11 @@ private slots:
         QVERIFY(device->isVisible());
     }
 
-    void recordTextsShowLiterally_data() {
-        QTest::addColumn<QByteArray>("hostile");  // bytes of a text element, UTF-8 or not
+    // A device's name, its service's name and comment and its record's texts
+    // as a stranger's radio may send them: shown as they came, cut, never as
+    // markup, in the device window and in the record window.
+    void hostileTextsShowLiterally_data() {
+        QTest::addColumn<QByteArray>("hostile");  // bytes of each text, UTF-8 or not
         QTest::addColumn<int>("cut");             // bytes cut off the record's end
         for (const auto& [what, text] : HostileTexts::all())
             QTest::newRow(what.c_str()) << QByteArray::fromStdString(text) << 0;
@@ -787,7 +756,7 @@ private slots:
         QTest::newRow("64 KiB") << QByteArray(64 * 1024, 'W') << 0;
         QTest::newRow("cut record") << QByteArray("<i>Cut</i> short") << 6;
     }
-    void recordTextsShowLiterally() {
+    void hostileTextsShowLiterally() {
         QFETCH(QByteArray, hostile);
         QFETCH(int, cut);
         namespace Sdp = Corvale::Bt::Sdp;
@@ -800,15 +769,32 @@ private slots:
              {0x000A, Sdp::url(bytes)},
              {0x0100, Sdp::text(bytes)}});
         record.resize(record.size() - std::size_t(cut));
+        const std::string sent = hostile.toStdString();
         world().addDevice({address("5C:F3:70:12:8A:41"),
                            "",
                            0x5A020C,
-                           {{.name = hostile.toStdString(), .port = 3, .bytes = record}}});
+                           {{.name = sent, .comment = sent, .port = 3, .bytes = record}}});
+        const QString text = QString::fromUtf8(hostile).section(QChar(0), 0, 0);
         Corvale::BTDevice phone(Corvale::BTAddress(0x5CF370128A41ULL),
-                                Corvale::BTClassOfDevice(0x5A020C), L"");
+                                Corvale::BTClassOfDevice(0x5A020C), text.toStdWString());
         QVERIFY(phone.DiscoverServices());
         show(phone);
-        const QString name = child<QTreeWidget>(device.get(), "Services")->topLevelItem(0)->text(0);
+        // Cells show the text as it came (ill-formed UTF-8 as the engine read
+        // it); tool tips its first characters as they came, and not many more.
+        auto* services = child<QTreeWidget>(device.get(), "Services");
+        const Corvale::BTService& read = phone.Services().at(0);
+        QCOMPARE(column(services, 0) + column(services, 1),
+                 (QStringList{toStr(read.Name()), toStr(read.Comment())}));
+        QCOMPARE(column(child<QTreeWidget>(device.get(), "Info"), 1).first(), text);
+        for (int cell : {0, 1}) {
+            const QString tip = toolTipText(services, services->model()->index(0, cell));
+            QVERIFY2(text.startsWith(tip.left(6)) && tip.size() <= 400, qPrintable(tip.left(80)));
+        }
+        // The name's button shows '&' and grabs no Alt key; About stays in view.
+        auto* button = child<QToolButton>(device.get(), "TT_Name");
+        QVERIFY(QKeySequence::mnemonic(button->text()).isEmpty());
+        QVERIFY(child(device.get(), "TT_About_Button")->isVisible());
+        const QString name = services->topLevelItem(0)->text(0);
         BTRecord_Form* window = openRecord(name);
         QVERIFY(QTest::qWaitForWindowExposed(window));
         const auto decoded = Corvale::BTRecord::Decode(window->service().Record());
