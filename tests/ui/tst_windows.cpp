@@ -207,29 +207,6 @@ bool pickFromContextMenu(QAbstractItemView* view, const QModelIndex& cell, const
     QApplication::sendEvent(view->viewport(), &event);
     return picked;
 }
-// The records of a CSV file (RFC 4180), each a list of its fields.
-QList<QStringList> readCsv(const QString& text) {
-    QList<QStringList> records{{}};
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"')
-            field += text[++i];
-        else if (c == '"')
-            quoted = !quoted;
-        else if (!quoted && c == ',')
-            records.last() << std::exchange(field, {});
-        else if (!quoted && c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            records.last() << std::exchange(field, {});
-            records << QStringList{};
-            ++i;
-        } else
-            field += c;
-    }
-    if (records.last().isEmpty() && field.isEmpty()) records.removeLast();
-    return records;
-}
 // A device whose texts a spreadsheet would misread: a formula, a tab, a line
 // end, a comma, quotes and letters beyond ASCII.
 const char* const awkwardName = "=cmd|' /C calc'!A0\tR&D, \"L\u00e9a\"\nphone";
@@ -971,22 +948,25 @@ private slots:
                  1);
         QFile csvFile(dir.filePath("found.csv"));
         QVERIFY(csvFile.open(QIODevice::ReadOnly));
-        const QList<QStringList> csv = readCsv(QString::fromUtf8(csvFile.readAll()));
-        QCOMPARE(csv.size(), 1 + 2 + 7 + 2);  // header, radios, devices, services
-        QCOMPARE(csv[0].first(), "Kind");
-        QStringList kinds;
-        for (const QStringList& record : csv.mid(1)) {
-            QCOMPARE(record.size(), csv[0].size());
-            kinds << record[0];
-            if (record[1] == "5C:F3:70:12:8A:41" && record[0] == "device") {
-                QCOMPARE(record[2], "'" + QString::fromUtf8(awkwardName));
-                QCOMPARE(record[csv[0].indexOf("Vendor")], "CC&C Technologies, Inc");
-            }
-        }
-        QCOMPARE(kinds.count("radio"), 2);
-        QCOMPARE(kinds.count("device"), 7);
-        QCOMPARE(csv.last()[csv[0].indexOf("Comment")], "");
-        QCOMPARE(csv[csv.size() - 2][csv[0].indexOf("Comment")], "Debug, \"console\"");
+        // One line a record, each ended by CR LF; the device's line end stays
+        // inside its quoted name, and a leading '=' is a spreadsheet's formula.
+        const QStringList lines = QString::fromUtf8(csvFile.readAll()).split("\r\n");
+        QCOMPARE(lines.size(), 1 + 2 + 7 + 2 + 1);  // header, radios, devices, services, end
+        QCOMPARE(lines.filter(QRegularExpression("^radio,")).size(), 2);
+        QCOMPARE(lines.filter(QRegularExpression("^device,")).size(), 7);
+        QCOMPARE(lines[0],
+                 "Kind,Address,Device name,Vendor,Class of Device,Major device class,"
+                 "Minor device class,Service name,Comment,Service UUID,Port");
+        QCOMPARE(lines[3],
+                 "device,5C:F3:70:12:8A:41,\"'=cmd|' /C calc'!A0\tR&D, \"\"L\u00e9a\"\"\n"
+                 "phone\",\"CC&C Technologies, Inc\",5898764,Phone,Smart phone,,,,");
+        QCOMPARE(
+            lines.mid(10),
+            (QStringList{"service,5C:F3:70:12:8A:41,,,,,,Serial Port,\"Debug, \"\"console\"\"\","
+                         "00001101-0000-1000-8000-00805f9b34fb,3",
+                         "service,5C:F3:70:12:8A:41,,,,,,OBEX Object Push,,"
+                         "00001105-0000-1000-8000-00805f9b34fb,10",
+                         ""}));
 
         QVERIFY(form->saveTo(dir.filePath("found.json")));
         QFile jsonFile(dir.filePath("found.json"));
