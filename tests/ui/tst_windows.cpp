@@ -621,8 +621,8 @@ private slots:
         open();
         inquire();
         QTreeWidget* remote = list("LRemote");
-        const auto openRow = [&] { doubleClick(remote, remote->topLevelItem(0)); };
-        const int first = whenModal<BTDevice_Form>(openRow, [&](BTDevice_Form* dialog) {
+        const auto openPhone = [&] { doubleClick(remote, remote->topLevelItem(0)); };
+        const int first = whenModal<BTDevice_Form>(openPhone, [&](BTDevice_Form* dialog) {
             QCOMPARE(text(dialog, "Toolbar_Count"), "0");
             QSignalSpy done(dialog, &BTDevice_Form::discoveryCompleted);
             click(dialog, "Toolbar_Refresh");
@@ -631,8 +631,9 @@ private slots:
         });
         QCOMPARE(first, 1);
         const unsigned searches = world().count(Api::WSALookupServiceBeginW);
-        const int second = whenModal<BTDevice_Form>(openRow, [&](BTDevice_Form* dialog) {
-            auto* list = child<QTreeWidget>(dialog, "Services");
+        QPointer<BTRecord_Form> record;
+        const int second = whenModal<BTDevice_Form>(openPhone, [&](BTDevice_Form* dialog) {
+            auto* list = child<SortedList>(dialog, "Services");
             QCOMPARE(text(dialog, "Toolbar_Count"), "3");  // at once, without asking again
             QCOMPARE(column(list, 0),
                      (QStringList{"Serial Port", "OBEX Object Push", "Audio Source"}));
@@ -641,9 +642,21 @@ private slots:
             QCOMPARE(imageIndex(list->topLevelItem(0)->icon(0)), int(ImgService));
             clickHeader(list, 3);  // ports sort as text
             QCOMPARE(column(list, 3), (QStringList{"10", "25", "3"}));
+            // A record window takes the mouse: the modal device window, its
+            // owner, does not block it.
+            openRow(list, list->topLevelItem(0), ByReturn);
+            QTRY_COMPARE(recordWindows(dialog).size(), 1);
+            record = recordWindows(dialog).first();
+            QVERIFY(QTest::qWaitForWindowExposed(record));
+            auto* tree = child<QTreeView>(record, "Attributes");
+            const QModelIndex second = tree->model()->index(1, 0);
+            const QPoint at = tree->viewport()->mapTo(record, tree->visualRect(second).center());
+            QTest::mouseClick(record->windowHandle(), Qt::LeftButton, {}, at);
+            QTRY_COMPARE(tree->currentIndex(), second);
         });
         QCOMPARE(second, 1);
         QCOMPARE(world().count(Api::WSALookupServiceBeginW), searches);
+        QVERIFY(record.isNull());  // gone with its device window
     }
 
     void aboutFromBothWindows() {
@@ -1006,7 +1019,24 @@ private slots:
         auto* services = child<SortedList>(device.get(), "Services");
         openRow(services, services->findItems("Voice Gateway", Qt::MatchExactly).first(), ByReturn);
         QCOMPARE(recordWindows(device.get()).size(), 2);
+        // It takes the keyboard, on the tree (a transient window counts as
+        // active with its owner, so wait for the application's own word).
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(opened[0].data()));
         auto* tree = child<QTreeView>(opened[0], "Attributes");
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
+        QCOMPARE(cell(tree->currentIndex(), 0), "0x0000");
+        QCOMPARE(toolTipText(tree, tree->currentIndex().siblingAtColumn(3)), "");  // shown whole
+        QTest::keyClick(tree, Qt::Key_Down);  // ServiceClassIDList, open
+        const QModelIndex classes = tree->currentIndex();
+        QCOMPARE(cell(classes, 0), "0x0001");
+        QVERIFY(tree->isExpanded(classes));
+        QTest::keyClick(tree, Qt::Key_Left);
+        QVERIFY(!tree->isExpanded(classes));
+        QTest::keyClick(tree, Qt::Key_Right);
+        QVERIFY(tree->isExpanded(classes));
+        QTest::keyClick(tree, Qt::Key_Right);  // to its first class
+        QCOMPARE(tree->currentIndex().parent(), classes);
+        QCOMPARE(cell(tree->currentIndex(), 2), "uuid16");
         const auto values = [tree] {
             QStringList shown;
             for (int row = 0; row < tree->model()->rowCount(); ++row)
@@ -1028,33 +1058,13 @@ private slots:
         QCOMPARE(toStr(opened[0]->service().Name()), "Voice Gateway");
         opened[0]->repaint();
         QCOMPARE(values(), before);
-        // The device window closes: its record windows close too.
+        // Escape closes a record window, never the device window.
+        QTest::keyClick(tree, Qt::Key_Escape);
+        QTRY_VERIFY(opened[0].isNull());
+        QVERIFY(device->isVisible());
+        // The device window closes: its other record window closes too.
         QVERIFY(device->close());
-        for (const auto& window : opened) QTRY_VERIFY(window.isNull());
-        // Opened from the main window, modal, then closed: likewise. Meanwhile
-        // a record window takes the mouse: the modal device window, its
-        // owner, does not block it.
-        form = std::make_unique<BTNetwork_Form>(engine());
-        form->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTreeWidget* remote = list("LRemote");
-        const auto phoneRow = remote->findItems("Mara's phone", Qt::MatchExactly, 2);
-        QCOMPARE(phoneRow.size(), 1);
-        QPointer<BTRecord_Form> record;
-        const auto body = [&](BTDevice_Form* dialog) {
-            auto* services = child<SortedList>(dialog, "Services");
-            openRow(services, services->topLevelItem(0), ByReturn);
-            QTRY_COMPARE(recordWindows(dialog).size(), 1);
-            record = recordWindows(dialog).first();
-            QVERIFY(QTest::qWaitForWindowExposed(record));
-            auto* tree = child<QTreeView>(record, "Attributes");
-            const QModelIndex second = tree->model()->index(1, 0);
-            const QPoint at = tree->viewport()->mapTo(record, tree->visualRect(second).center());
-            QTest::mouseClick(record->windowHandle(), Qt::LeftButton, {}, at);
-            QTRY_COMPARE(tree->currentIndex(), second);
-        };
-        QCOMPARE(whenModal<BTDevice_Form>([&] { doubleClick(remote, phoneRow.first()); }, body), 1);
-        QVERIFY(record.isNull());
+        QTRY_VERIFY(opened[1].isNull());
     }
 
     void serviceWithoutRecordSaysSo() {
@@ -1070,33 +1080,6 @@ private slots:
                  "Service record: The search gave no record bytes for this service: there are no "
                  "attributes to show.");
         QVERIFY(device->findChildren<BTRecord_Form*>().isEmpty());
-    }
-
-    void recordTreeByKeys() {
-        show(demoPhone());
-        QPointer<BTRecord_Form> window = openRecord("Voice Gateway");
-        // It takes the keyboard, on the tree (a transient window counts as
-        // active with its owner, so wait for the application's own word).
-        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.data()));
-        auto* tree = child<QTreeView>(window, "Attributes");
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
-        QCOMPARE(cell(tree->currentIndex(), 0), "0x0000");
-        QCOMPARE(toolTipText(tree, tree->currentIndex().siblingAtColumn(3)), "");  // shown whole
-        QTest::keyClick(tree, Qt::Key_Down);  // ServiceClassIDList, open
-        const QModelIndex classes = tree->currentIndex();
-        QCOMPARE(cell(classes, 0), "0x0001");
-        QVERIFY(tree->isExpanded(classes));
-        QTest::keyClick(tree, Qt::Key_Left);
-        QVERIFY(!tree->isExpanded(classes));
-        QTest::keyClick(tree, Qt::Key_Right);
-        QVERIFY(tree->isExpanded(classes));
-        QTest::keyClick(tree, Qt::Key_Right);  // to its first class
-        QCOMPARE(tree->currentIndex().parent(), classes);
-        QCOMPARE(cell(tree->currentIndex(), 2), "uuid16");
-        // Escape closes the record window, never the device window.
-        QTest::keyClick(tree, Qt::Key_Escape);
-        QTRY_VERIFY(window.isNull());
-        QVERIFY(device->isVisible());
     }
 };
 
