@@ -17,6 +17,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <algorithm>
+
 using namespace Quillmere;
 using Corvale::Sim::address;
 using Corvale::Sim::Api;
@@ -775,6 +777,10 @@ private slots:
         for (int cell : {0, 1}) {
             const QString tip = toolTipText(services, services->model()->index(0, cell));
             QVERIFY2(text.startsWith(tip.left(6)) && tip.size() <= 400, qPrintable(tip.left(80)));
+            // on one line, without the device's control characters
+            QVERIFY(std::none_of(tip.begin(), tip.end(), [](QChar c) {
+                return c.category() == QChar::Other_Control || c == QChar::LineSeparator;
+            }));
         }
         // The name's button shows '&' and grabs no Alt key; About stays in view.
         auto* button = child<QToolButton>(device.get(), "TT_Name");
