@@ -24,6 +24,11 @@ for dir in "$qt" "$qt/QtCore" "$qt/QtGui" "$qt/QtWidgets"; do includes+=(-isyste
 # Headers the build generates (a version header, say) come from the Windows
 # build's tree.
 while IFS= read -r dir; do includes+=(-I"$dir"); done < <(find build/windows -type d -name include 2>/dev/null)
+# nlohmann-json (header-only, the inspect library's documents) from the host,
+# alone: the host's /usr/include as a whole would bring Linux's C headers.
+mkdir -p "$out/nlohmann-include"
+ln -sfn /usr/include/nlohmann "$out/nlohmann-include/nlohmann"
+includes+=(-isystem "$out/nlohmann-include")
 flags=(-std=c++20 -Wall -Wextra -Werror -O0 "${defines[@]}" "${includes[@]}")
 
 sources=(ui/src/*.cpp app/quillmere_main.cpp)
