@@ -123,7 +123,8 @@ constexpr Named kUuids[] = {
     {0x180A, "Device Information"},
 };
 
-// Attributes every record may hold (Core Specification, Vol 3, Part B, 5.1).
+// Attributes every record may hold (Bluetooth Core Specification, Vol 3,
+// Part B, 5.1).
 constexpr std::string_view kUniversal[] = {
     "ServiceRecordHandle",
     "ServiceClassIDList",

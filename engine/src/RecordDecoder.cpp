@@ -9,9 +9,9 @@
 // walk, then each child container in turn. Where reading stops (damage, or a
 // bound), everything before that byte has been read and nothing after it is
 // in the tree; the containers around the place keep the children read so far.
-// Where the platform refuses an element, the element headers (Bluetooth Core
-// Specification, Vol 3, Part B, 3.3) say how far the sound bytes go, so the
-// stop is reported at the damaged element itself, however deep it lies.
+// Where the platform refuses an element, the element headers say how far the
+// sound bytes go (the Bluetooth Core Specification, Vol 3, Part B, 3.3), so
+// the stop is reported at the damaged element itself, however deep it lies.
 #include <corvale/BTRecord.h>
 #include <corvale/bt/sdp_header.h>
 #include <corvale/platform/bluetooth_api.h>

@@ -1,4 +1,4 @@
-// The SDP encoder against the layout the Core Specification gives. (The
+// The SDP encoder against the layout the Bluetooth Core Specification gives. (The
 // other shared primitives are checked through the engine's value classes and
 // the compat layer's text conversion, which stand on them.)
 #include "sdp_test_support.h"
@@ -8,7 +8,7 @@ namespace Bt = Corvale::Bt;
 
 namespace {
 
-// Each element as the Core Specification lays it out: the descriptor (type
+// Each element as the Bluetooth Core Specification lays it out: the descriptor (type
 // in the upper five bits, size index in the lower three), then a length field
 // when the size is not fixed, then the value, big-endian.
 TEST(SdpEncoder, WritesEachElementAsTheCoreSpecificationLaysItOut) {

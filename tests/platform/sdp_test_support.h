@@ -61,7 +61,7 @@ inline Bytes uuid128(std::uint64_t high, std::uint64_t low) {
 }
 
 // One element of every type and size descriptor; the fixed-size ones as
-// literal bytes, the Core Specification's layout written out.
+// literal bytes, the Bluetooth Core Specification's layout written out.
 inline const Bytes k16 = {0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF,
                           0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77};
 constexpr LengthField k8 = LengthField::Bits8, k16Bits = LengthField::Bits16,

@@ -177,7 +177,7 @@ void walk(std::string& out, const SDP_ELEMENT_DATA& container, const Buffer& buf
 }
 
 // The data elements of the bytes as far as they are sound, read here with no
-// help from the platform, by the Core Specification's rules: each header's
+// help from the platform, by the Bluetooth Core Specification's rules: each header's
 // offset and sizes and its level (the outermost element is level 0). `sound`:
 // the bytes are exactly one element whose every descriptor is allowed and
 // whose every container its children fill exactly; `record`: besides, a

@@ -25,7 +25,7 @@ struct Header {
 
 namespace detail {
 
-// What one descriptor byte says: whether the Core Specification allows it,
+// What one descriptor byte says: whether the Bluetooth Core Specification allows it,
 // how many length bytes follow it, and the data size of a fixed-size type.
 struct Descriptor {
     bool allowed;
